@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "toolkit/form.h"
+
+// moc cannot parse the C++20 standard headers behind the memory record; it needs none of it.
+#ifndef Q_MOC_RUN
+#include "memory/memory_status.h"
+#endif
+
+#include <cstdint>
+
+class QAction;
+class QMenu;
+class QPushButton;
+
+namespace memory {
+class Kernel32;
+}
+namespace toolkit {
+class Label;
+class PictureBox;
+class ScrollBar;
+class Shape;
+class Timer;
+} // namespace toolkit
+
+// What the main window works with, injected so tests can drive it.
+struct KelvaneServices
+{
+    memory::Kernel32 *kernel = nullptr; // the memory status calls; required
+};
+
+// The main window: usage bar, amount slider, free button, history graph, status line.
+class formKelvane final : public toolkit::Form
+{
+    Q_OBJECT
+public:
+    explicit formKelvane(const KelvaneServices &services, QWidget *parent = nullptr);
+    ~formKelvane() override;
+
+    // Thresholds of the automatic release, in percent and megabytes.
+    std::int32_t AutoKelvanePeak = 0;
+    std::int32_t AutoKelvaneMB = 0;
+
+    // Start-up: the first status refresh before the window is shown.
+    void Form_Load();
+
+    // Stop request, raised by every refresh; a release checks it after each step.
+    void RefreshStatus();
+    // Probes the memory into MemInfo and writes the status line, caption and tray tip.
+    void UpdateStatusText();
+
+    const memory::MemoryInfo &memInfo() const { return MemInfo; }
+    bool stopRequested() const { return StopFree; }
+
+private:
+    void buildControls();
+    void buildMenus();
+    // The end of every refresh, after the figures: the automatic release check.
+    void autoFreeCheck();
+
+    KelvaneServices m_services;
+    memory::MemoryInfo MemInfo;
+    bool StopFree = false;
+
+    // Controls, named as the rest of the program knows them (also their object names).
+    toolkit::Timer *Timer1 = nullptr;
+    toolkit::Timer *Timer2 = nullptr;
+    toolkit::PictureBox *picStat = nullptr;
+    QPushButton *btnFree = nullptr;
+    toolkit::ScrollBar *HScroll1 = nullptr;
+    toolkit::PictureBox *Picture1 = nullptr;
+    toolkit::PictureBox *Picture2 = nullptr;
+    toolkit::Label *lblKelvane = nullptr;
+    toolkit::Shape *Shape1 = nullptr;
+    toolkit::Label *Image1 = nullptr;
+    toolkit::Label *lblCredits = nullptr;
+    toolkit::Label *lblStatus = nullptr;
+    toolkit::Label *Image2 = nullptr;
+
+    QMenu *mnuMain = nullptr;
+    QAction *mnuShow = nullptr;
+    QAction *mnuMemSetup = nullptr;
+    QAction *mnuAutoFree = nullptr;
+    QAction *mnuExit = nullptr;
+};

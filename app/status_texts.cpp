@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/status_texts.h"
+
+#include "toolkit/numberformat.h"
+#include "kelvane_version.h"
+
+#include <cmath>
+#include <limits>
+
+using toolkit::formatNumber;
+
+namespace {
+
+constexpr double KB = 1024.0;
+constexpr double MB = 1048576.0;
+
+} // namespace
+
+std::optional<double> freeFraction(const memory::MemoryInfo &info)
+{
+    if (info.TotalPhys.scaled() == 0)
+        return std::nullopt;
+    return info.AvailPhys.toDouble() / info.TotalPhys.toDouble();
+}
+
+StatusTexts statusTexts(const memory::MemoryInfo &info, const QLocale &locale)
+{
+    StatusTexts t;
+    const double freeMB = info.AvailPhys.toDouble() / MB;
+    const double freeKB = info.AvailPhys.toDouble() / KB;
+    const auto free = freeFraction(info);
+
+    if (free) {
+        const QString usage = formatNumber(1.0 - *free, u"#0.0%", locale);
+        t.statusLine = QStringLiteral("Free: ") + formatNumber(freeMB, u"###0.0 MB", locale) + QStringLiteral(" - Usage: ")
+            + usage + QStringLiteral(" of ") + formatNumber(info.TotalPhys.toDouble() / MB, u"#0.0", locale)
+            + QStringLiteral(" MB");
+        t.usageLine = QStringLiteral("Usage: ") + usage;
+        t.barText = formatNumber(*free, u"#0.0%", locale);
+    }
+    t.statusTip = QStringLiteral("Free: ") + formatNumber(freeKB, u"#,##0.0 KB", locale);
+    t.caption = formatNumber(freeMB, u"###0.0", locale) + QStringLiteral("MB Kelvane v%1.%2")
+                    .arg(toolkit::version::major)
+                    .arg(toolkit::version::minor);
+    t.barTip = formatNumber(freeKB, u"#,##0.0 KB RAM", locale);
+    return t;
+}
+
+std::optional<int> sliderMaximum(const memory::MemoryInfo &info)
+{
+    // Half the available memory in the fixed-point type, its last place rounded half to even.
+    const std::int64_t scaled = info.AvailPhys.scaled();
+    std::int64_t half = scaled / 2;
+    if (scaled % 2 != 0 && half % 2 != 0)
+        half += scaled > 0 ? 1 : -1;
+    const auto rest = info.TotalPhys.minus(memory::Currency::fromScaled(half));
+    if (!rest)
+        return std::nullopt;
+    const double maximum = std::floor(rest->toDouble() / MB);
+    if (maximum < std::numeric_limits<qint16>::min() || maximum > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return static_cast<int>(maximum);
+}

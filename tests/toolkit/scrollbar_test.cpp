@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "toolkit/scrollbar.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using toolkit::ScrollBar;
+
+namespace {
+
+struct ScrollBarTest : ::testing::Test
+{
+    ScrollBarTest()
+    {
+        bar.resize(200, 20);
+        EXPECT_TRUE(bar.setMaximum(100));
+        bar.show();
+    }
+    ScrollBar bar;
+    QSignalSpy changes{&bar, &ScrollBar::changed};
+};
+
+TEST_F(ScrollBarTest, assignmentInsideRangeChangesValueAndFiresOnce)
+{
+    EXPECT_TRUE(bar.setValue(40));
+    EXPECT_EQ(bar.value(), 40);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_TRUE(bar.setValue(40)); // same value: no change event
+    EXPECT_EQ(changes.count(), 1);
+}
+
+TEST_F(ScrollBarTest, assignmentOutsideRangeIsRefusedAndLeavesValue)
+{
+    ASSERT_TRUE(bar.setValue(10));
+    changes.clear();
+    for (int bad : {-1, 101, 40000, -40000})
+        EXPECT_FALSE(bar.setValue(bad)) << bad;
+    EXPECT_EQ(bar.value(), 10);
+    EXPECT_EQ(changes.count(), 0);
+}
+
+TEST_F(ScrollBarTest, limitsOutside16BitsAreRefused)
+{
+    EXPECT_FALSE(bar.setMaximum(32768));
+    EXPECT_FALSE(bar.setMinimum(-32769));
+    EXPECT_EQ(bar.maximum(), 100);
+    EXPECT_TRUE(bar.setMaximum(32767));
+}
+
+TEST_F(ScrollBarTest, loweringMaximumLeavesValueForOwnerToClamp)
+{
+    ASSERT_TRUE(bar.setValue(80));
+    changes.clear();
+    ASSERT_TRUE(bar.setMaximum(50));
+    EXPECT_EQ(bar.value(), 80);
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_TRUE(bar.setValue(bar.maximum()));
+    EXPECT_EQ(bar.value(), 50);
+    EXPECT_EQ(changes.count(), 1);
+}
+
+TEST_F(ScrollBarTest, userStepsFireChange)
+{
+    bar.setSmallChange(1);
+    bar.setLargeChange(10);
+    bar.bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    bar.bar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar.value(), 11);
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST_F(ScrollBarTest, thumbDragFiresOnlyOnRelease)
+{
+    QScrollBar *q = bar.bar();
+    q->setSliderDown(true);
+    q->setSliderPosition(30);
+    q->setSliderPosition(60);
+    EXPECT_EQ(changes.count(), 0);
+    q->setSliderDown(false);
+    EXPECT_EQ(bar.value(), 60);
+    EXPECT_EQ(changes.count(), 1);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "toolkit/scrollbar.h"
+
+#include <QScrollBar>
+
+#include <limits>
+
+namespace toolkit {
+namespace {
+
+bool fits16(int v) { return v >= std::numeric_limits<qint16>::min() && v <= std::numeric_limits<qint16>::max(); }
+
+} // namespace
+
+ScrollBar::ScrollBar(QWidget *parent)
+    : QWidget(parent)
+    , m_bar(new QScrollBar(Qt::Horizontal, this))
+{
+    // Without tracking the bar reports a drag once, when the thumb is released.
+    m_bar->setTracking(false);
+    m_bar->setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(m_bar);
+    syncBar();
+    connect(m_bar, &QScrollBar::valueChanged, this, &ScrollBar::onBarValueChanged);
+}
+
+bool ScrollBar::setValue(int value)
+{
+    if (!fits16(value) || value < m_minimum || value > m_maximum)
+        return false;
+    if (value == m_value)
+        return true;
+    m_value = value;
+    syncBar();
+    emit changed();
+    return true;
+}
+
+bool ScrollBar::setMinimum(int minimum)
+{
+    if (!fits16(minimum))
+        return false;
+    m_minimum = minimum;
+    syncBar();
+    return true;
+}
+
+bool ScrollBar::setMaximum(int maximum)
+{
+    if (!fits16(maximum))
+        return false;
+    m_maximum = maximum;
+    syncBar();
+    return true;
+}
+
+void ScrollBar::setSmallChange(int step) { m_bar->setSingleStep(step); }
+void ScrollBar::setLargeChange(int step) { m_bar->setPageStep(step); }
+int ScrollBar::smallChange() const { return m_bar->singleStep(); }
+int ScrollBar::largeChange() const { return m_bar->pageStep(); }
+
+void ScrollBar::resizeEvent(QResizeEvent *) { m_bar->setGeometry(rect()); }
+
+void ScrollBar::syncBar()
+{
+    // The bar can only show a value inside its range; ours may lie above a lowered maximum.
+    m_syncing = true;
+    m_bar->setRange(std::min(m_minimum, m_maximum), std::max(m_minimum, m_maximum));
+    m_bar->setValue(m_value);
+    m_syncing = false;
+}
+
+void ScrollBar::onBarValueChanged(int value)
+{
+    if (m_syncing || value == m_value)
+        return;
+    m_value = value;
+    emit changed();
+}
+
+} // namespace toolkit
