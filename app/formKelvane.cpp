@@ -75,7 +75,7 @@ void formKelvane::buildControls()
     connect(lblStatus, &toolkit::Label::clicked, this, &formKelvane::RefreshStatus);
 
     lblCredits = new toolkit::Label(this);
-    lblCredits->setText(QStringLiteral("Kelvane for the Linux desktop"));
+    lblCredits->setText(QStringLiteral("Kelvane credits"));
     lblCredits->setToolTip(QStringLiteral(KELVANE_CREDITS_URL));
     lblCredits->setFont(fontOf(QStringLiteral("MS Sans Serif"), 8.25, 400, true));
     lblCredits->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));

@@ -1,0 +1,94 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced by the end-to-end tests. Each test gets its own X server, runtime directory and
+# settings directory, so tests never share a lock or a settings file with each other or
+# with the user. Every wait has a time limit; everything started is stopped on exit.
+set -euo pipefail
+
+E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-e2e.XXXXXX")
+export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+export XDG_CONFIG_HOME="$E2E_TMP/config"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME"
+# No session bus: Qt then uses the XEmbed tray protocol, which trayer hosts.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
+E2E_PIDS=()
+E2E_ARTIFACTS="${E2E_ARTIFACTS:-$PWD/artifacts}"
+mkdir -p "$E2E_ARTIFACTS"
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds.
+wait_until() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# Starts a fresh X server on a free display number and exports DISPLAY.
+start_xvfb() {
+    local fdfile="$E2E_TMP/displayfd"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten unix-abstract 3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
+    E2E_PIDS+=($!)
+    wait_until 15 grep -q '[0-9]' "$fdfile" || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+    export DISPLAY=":$(tr -dc 0-9 <"$fdfile")"
+    wait_until 10 xdpyinfo || fail "X server $DISPLAY does not answer"
+}
+
+# Starts an XEmbed notification-area host at the top right of the screen.
+start_trayer() {
+    trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
+        --SetDockType false --SetPartialStrut false --transparent false --tint 0xdddddd \
+        >"$E2E_TMP/trayer.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 10 xdotool search --classname panel || fail "trayer did not start: $(cat "$E2E_TMP/trayer.log")"
+}
+
+# wait_for_window SECONDS NAME_REGEX: prints the id of the first visible window whose
+# title matches.
+wait_for_window() {
+    local seconds=$1 regex=$2 id=""
+    local deadline=$((SECONDS + seconds))
+    while ((SECONDS < deadline)); do
+        id=$(xdotool search --onlyvisible --name "$regex" 2>/dev/null | head -n 1 || true)
+        if [[ -n "$id" ]]; then echo "$id"; return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# screenshot FILE [WINDOW]: the whole screen, or one window.
+screenshot() {
+    # Another convert/import may come first on PATH; ImageMagick's is in /usr/bin.
+    /usr/bin/import -window "${2:-root}" "$E2E_ARTIFACTS/$1"
+}
+
+# run_bg COMMAND...: starts COMMAND in the background; its pid is in LAST_PID.
+run_bg() {
+    "$@" &
+    LAST_PID=$!
+    E2E_PIDS+=($LAST_PID)
+}
+
+# wait_exit PID SECONDS: waits for PID (a child of this shell) to end; its exit status is
+# in EXIT_STATUS. Fails when it is still running after SECONDS.
+wait_exit() {
+    local pid=$1 deadline=$((SECONDS + $2))
+    while [[ "$(ps -o stat= -p "$pid" 2>/dev/null)" != Z* ]] && kill -0 "$pid" 2>/dev/null; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+    EXIT_STATUS=0
+    wait "$pid" || EXIT_STATUS=$?
+}
