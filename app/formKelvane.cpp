@@ -2,6 +2,7 @@
 #include "app/formKelvane.h"
 
 #include "app/artwork.h"
+#include "app/usage_graph.h"
 #include "toolkit/label.h"
 #include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
@@ -125,6 +126,8 @@ void formKelvane::buildControls()
     picStat->setBackColor(QColor(0, 0, 0));
     picStat->setBorder(true);
     place(picStat, "picStat", 2970, 30, 1620, 450);
+    m_graph = std::make_unique<UsageGraph>(*picStat);
+    connect(Timer2, &QTimer::timeout, this, &formKelvane::Timer2_Timer);
 
     // Keyboard order among the controls that take the focus.
     for (QWidget *w : {static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Picture2), static_cast<QWidget *>(picStat)})
@@ -157,4 +160,12 @@ void formKelvane::buildMenus()
     mnuExit = item("mnuExit", QStringLiteral("E&xit"));
 }
 
-void formKelvane::Form_Load() { RefreshStatus(); }
+void formKelvane::Form_Load()
+{
+    InitGraph();
+    RefreshStatus();
+}
+
+void formKelvane::InitGraph() { m_graph->init(); }
+
+void formKelvane::Timer2_Timer() { m_graph->tick(MemInfo); }

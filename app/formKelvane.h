@@ -10,8 +10,11 @@
 
 #include <cstdint>
 
+#include <memory>
+
 class QAction;
 class QMenu;
+class UsageGraph;
 class QPushButton;
 
 namespace memory {
@@ -51,6 +54,10 @@ public:
     // Probes the memory into MemInfo and writes the status line, caption and tray tip.
     void UpdateStatusText();
 
+    // The history graph: prepared once at start-up, one column per Timer2 tick.
+    void InitGraph();
+    void Timer2_Timer();
+
     const memory::MemoryInfo &memInfo() const { return MemInfo; }
     bool stopRequested() const { return StopFree; }
 
@@ -63,6 +70,7 @@ private:
     KelvaneServices m_services;
     memory::MemoryInfo MemInfo;
     bool StopFree = false;
+    std::unique_ptr<UsageGraph> m_graph;
 
     // Controls, named as the rest of the program knows them (also their object names).
     toolkit::Timer *Timer1 = nullptr;

@@ -2,6 +2,7 @@
 #include "app/formKelvane.h"
 #include "app/status_texts.h"
 #include "tests/support/fake_kernel32.h"
+#include "tests/support/qt_printers.h"
 #include "toolkit/label.h"
 #include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
