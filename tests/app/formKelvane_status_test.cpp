@@ -43,6 +43,21 @@ TEST_F(StatusWindowTest, startsWithDesignTexts)
     EXPECT_EQ(window.size(), QSize(312, 114));
 }
 
+TEST(StatusWindowTimers, bothTimersRunFromCreationAndTimer1Refreshes)
+{
+    FakeKernel32 kernel;
+    kernel.setPhysMB(2048, 768);
+    formKelvane window{KelvaneServices{&kernel}};
+    auto *timer1 = window.findChild<toolkit::Timer *>(QStringLiteral("Timer1"));
+    auto *timer2 = window.findChild<toolkit::Timer *>(QStringLiteral("Timer2"));
+    EXPECT_TRUE(timer1->isEnabled());
+    EXPECT_TRUE(timer2->isEnabled());
+    EXPECT_EQ(timer1->interval(), 3000);
+    EXPECT_EQ(timer2->interval(), 1000);
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer1, "timeout", Qt::DirectConnection));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("768.0MB Kelvane v1.0"));
+}
+
 TEST_F(StatusWindowTest, workedExampleTextsAndSlider)
 {
     window.RefreshStatus();
