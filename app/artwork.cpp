@@ -59,8 +59,8 @@ QImage programIcon()
         p.fillRect(x, 27, 2, 1, outline);
     }
     p.end();
-    // At most 256 colours, as the icon has always been drawn.
-    return icon.convertToFormat(QImage::Format_Indexed8).convertToFormat(QImage::Format_ARGB32);
+    // A handful of flat colours, well within a 256-colour palette.
+    return icon;
 }
 
 QImage bottomStrip()

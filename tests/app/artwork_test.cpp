@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/artwork.h"
+#include "tests/support/qt_printers.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(BottomStrip, holdsItsGradientStops)
+{
+    const QImage strip = bottomStrip();
+    ASSERT_EQ(strip.size(), QSize(4, 56));
+    const struct
+    {
+        int row;
+        QColor colour;
+    } stops[] = {{0, {255, 255, 255}},  {25, {151, 174, 214}}, {38, {209, 231, 255}}, {39, {209, 231, 255}},
+                 {46, {171, 183, 214}}, {47, {127, 144, 181}}, {48, {209, 215, 241}}, {54, {230, 234, 246}},
+                 {55, {126, 144, 180}}};
+    for (const auto &s : stops)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(strip.pixelColor(x, s.row), s.colour) << "row " << s.row << " x " << x;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(strip.pixelColor(x, 31), x % 2 ? QColor(188, 207, 238) : QColor(182, 214, 230)) << x;
+    // Rows 5 to 25 darken steadily.
+    for (int row = 5; row <= 25; ++row)
+        EXPECT_LT(strip.pixelColor(0, row).lightness(), strip.pixelColor(0, row - 1).lightness()) << row;
+}
+
+TEST(ProgramIcon, isA32PixelChipOnATransparentGround)
+{
+    const QImage icon = programIcon();
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(icon.pixelColor(1, 7), QColor(0, 0, 0)); // outline corner
+    QSet<QRgb> colours;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            colours.insert(icon.pixel(x, y));
+    EXPECT_LE(colours.size(), 256);
+}
+
+} // namespace
