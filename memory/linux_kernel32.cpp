@@ -60,7 +60,7 @@ bool LinuxKernel32::GlobalMemoryStatusEx(MEMORYSTATUSEX &status)
         space = std::min<std::uint64_t>(space, limit.rlim_cur);
 
     std::uint64_t vmSize = 0;
-    std::array<char, 256> buffer;
+    std::array<char, 256> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): filled by the read
     if (const auto text = m_statm.read(buffer.data(), buffer.size())) {
         std::uint64_t pages = 0;
         const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), pages);

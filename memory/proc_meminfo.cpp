@@ -122,7 +122,7 @@ ProcMeminfo::ProcMeminfo(const char *path)
 
 std::optional<MeminfoFigures> ProcMeminfo::read()
 {
-    std::array<char, 8192> buffer;
+    std::array<char, 8192> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): filled by the read
     const auto text = m_file.read(buffer.data(), buffer.size());
     if (!text)
         return std::nullopt;
