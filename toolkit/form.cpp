@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/form.h"
 
+#include "toolkit/handles.h"
 #include "toolkit/twips.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QCursor>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
@@ -115,6 +119,61 @@ void Form::raiseMouseMove(short button, short shift, double xPixels, double yPix
     short b = button;
     emit MouseMove(b, shift, static_cast<float>(xPixels * twipsPerPixelX()),
                    static_cast<float>(yPixels * twipsPerPixelY()));
+}
+
+std::uint32_t Form::hWnd() const { return handles::forWindow(this); }
+
+std::uint32_t Form::iconHandle() const { return handles::forIcon(windowIcon()); }
+
+QObject *Form::member(const QString &name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    if (auto *menu = findChild<QMenu *>(name))
+        return menu;
+    return findChild<QAction *>(name);
+}
+
+std::optional<bool> Form::menuVisible(const QObject *member)
+{
+    if (const auto *menu = qobject_cast<const QMenu *>(member))
+        return menu->menuAction()->isVisible();
+    if (const auto *item = qobject_cast<const QAction *>(member))
+        return item->isVisible();
+    return std::nullopt;
+}
+
+bool Form::popupMenu(QObject *menu, std::optional<int> flags, std::optional<float> x, std::optional<float> y,
+                     QObject *defaultItem)
+{
+    QPointer<QMenu> popup = qobject_cast<QMenu *>(menu);
+    if (!popup) {
+        if (auto *item = qobject_cast<QAction *>(menu))
+            popup = item->menu();
+    }
+    if (!popup || popup->isEmpty())
+        return false;
+    auto *bold = qobject_cast<QAction *>(defaultItem);
+    if (auto *submenu = qobject_cast<QMenu *>(defaultItem))
+        bold = submenu->menuAction();
+
+    QPoint at = QCursor::pos();
+    if (x)
+        at.setX(mapToGlobal(QPoint(twipsToPixelsX(*x), 0)).x());
+    if (y)
+        at.setY(mapToGlobal(QPoint(0, twipsToPixelsY(*y))).y());
+    if (flags && (*flags & 8))
+        at.rx() -= popup->sizeHint().width();
+    else if (flags && (*flags & 4))
+        at.rx() -= popup->sizeHint().width() / 2;
+
+    // The bold item belongs to this popup only; the menu keeps its own default afterwards.
+    const QPointer<QAction> previous = popup->defaultAction();
+    popup->setDefaultAction(bold);
+    popup->exec(at);
+    if (popup)
+        popup->setDefaultAction(previous);
+    return true;
 }
 
 void Form::mouseMoveEvent(QMouseEvent *event)

@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
+#include <optional>
+
 class QShortcut;
 
 namespace toolkit {
@@ -43,6 +46,25 @@ public:
     // Raises MouseMove as the window would for a mouse movement at (x, y) pixels; the tray
     // shell uses this to hand notification codes to the owner window.
     void raiseMouseMove(short button, short shift, double xPixels, double yPixels);
+
+    // The window's handle and its icon's (windowIcon()), as toolkit::handles hands them out;
+    // the icon's is 0 when the window has no icon.
+    std::uint32_t hWnd() const;
+    std::uint32_t iconHandle() const;
+
+    // A menu (QMenu) or menu item (QAction) of this window by object name; nullptr when it has
+    // neither by that name.
+    QObject *member(const QString &name) const;
+    // The Visible property of a menu (its menuAction()) or item; empty for anything else.
+    static std::optional<bool> menuVisible(const QObject *member);
+
+    // Pops up the items of `menu` (a QMenu or an item with a submenu) and returns when the
+    // popup has closed; a chosen item's handlers run before that. Flags: 4 centres the popup
+    // on the position, 8 puts its right edge there. x and y are in twips from the window's
+    // client origin; either one missing takes the mouse position's. `defaultItem` (an item,
+    // or a menu's own item) is shown in bold for this popup. False when nothing popped up.
+    bool popupMenu(QObject *menu, std::optional<int> flags = {}, std::optional<float> x = {},
+                   std::optional<float> y = {}, QObject *defaultItem = nullptr);
 
 signals:
     // Button: 1 left, 2 right, 4 middle (or'ed). X and Y in twips.
