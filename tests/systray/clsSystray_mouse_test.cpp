@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "systray_fixture.h"
+#include "toolkit/twips.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <cmath>
+
+using namespace systray_test;
+
+namespace {
+
+struct MouseTest : SystrayTest
+{
+    MouseTest()
+    {
+        EXPECT_EQ(tray->SetOwner(&owner), 0);
+        tray->Enabled(true);
+        const auto button = [this](const char *name) {
+            return [this, name](short &b) { log.push_back(QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(b)); };
+        };
+        const auto plain = [this](const char *name) { return [this, name] { log.push_back(QLatin1String(name)); }; };
+        QObject::connect(tray.get(), &clsSystray::MouseMove, button("MouseMove"));
+        QObject::connect(tray.get(), &clsSystray::DoubleClick, button("DoubleClick"));
+        QObject::connect(tray.get(), &clsSystray::MouseDown, button("MouseDown"));
+        QObject::connect(tray.get(), &clsSystray::MouseUp, button("MouseUp"));
+        QObject::connect(tray.get(), &clsSystray::BalloonShow, plain("BalloonShow"));
+        QObject::connect(tray.get(), &clsSystray::BalloonHide, plain("BalloonHide"));
+        QObject::connect(tray.get(), &clsSystray::BalloonTimeout, plain("BalloonTimeout"));
+        QObject::connect(tray.get(), &clsSystray::BalloonClicked, plain("BalloonClicked"));
+    }
+    QStringList log;
+};
+
+// Notes what the next popup shows, then closes it so that the modal loop returns.
+struct PopupWatch
+{
+    explicit PopupWatch(QStringList &log)
+    {
+        QTimer::singleShot(0, &context, [this, &log] {
+            auto *menu = dynamic_cast<ProbeMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            log.push_back(QStringLiteral("popup"));
+            defaultItem = menu->defaultAction();
+            bold = defaultItem && menu->drawsBold(defaultItem);
+            menu->close();
+        });
+    }
+    ~PopupWatch() { QCoreApplication::processEvents(); }
+    QObject context;
+    const QAction *defaultItem = nullptr;
+    bool bold = false;
+};
+
+TEST_F(MouseTest, notificationCodesDecodeToEventsInTheShellsTable)
+{
+    owner.mnuTray->menuAction()->setVisible(true); // no popup after 517
+    PopupWatch watch(log);                         // but should one come, it is closed and logged
+    const struct
+    {
+        double pixels;
+        const char *event; // "" for none
+    } cases[] = {
+        {512, "MouseMove 7"}, {513, "MouseDown 1"}, {514, "MouseUp 1"}, {515, "DoubleClick 1"},
+        {516, "MouseDown 2"}, {517, "MouseUp 2"}, {518, "DoubleClick 2"}, {1026, "BalloonShow"},
+        {1027, "BalloonHide"}, {1028, "BalloonTimeout"}, {1029, "BalloonClicked"},
+        {519, ""}, {520, ""}, {521, ""}, {1024, ""}, {1025, ""}, {1030, ""}, {0, ""}, {-513, ""},
+        {512.5, ""}, {std::nan(""), ""},
+    };
+    for (const auto &c : cases) {
+        log.clear();
+        owner.raiseMouseMove(7, 0, c.pixels, 0);
+        EXPECT_EQ(log, *c.event ? QStringList{QLatin1String(c.event)} : QStringList()) << c.pixels;
+    }
+
+    // The owner reports in twips, 15 to the pixel here; an ordinary movement is no different.
+    ASSERT_EQ(toolkit::twipsPerPixelX(), 15.0);
+    log.clear();
+    short button = 0;
+    emit owner.MouseMove(button, 0, 515.0f * 15.0f, 0);
+    QMouseEvent move(QEvent::MouseMove, QPointF(512, 3), QPointF(512, 3), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&owner, &move);
+    EXPECT_EQ(log, (QStringList{QStringLiteral("DoubleClick 1"), QStringLiteral("MouseMove 0")}));
+}
+
+TEST_F(MouseTest, buttonIsTheOwnersForMouseMoveAndAFreshValueOtherwise)
+{
+    QObject::connect(tray.get(), &clsSystray::MouseMove, [](short &b) { b = 9; });
+    QObject::connect(tray.get(), &clsSystray::MouseDown, [](short &b) { b = 9; });
+    short button = 2;
+    emit owner.MouseMove(button, 0, 512.0f * 15.0f, 0);
+    EXPECT_EQ(button, 9);
+    button = 2;
+    emit owner.MouseMove(button, 0, 513.0f * 15.0f, 0);
+    emit owner.MouseMove(button, 0, 513.0f * 15.0f, 0);
+    EXPECT_EQ(button, 2);
+    EXPECT_EQ(log.mid(1), (QStringList{QStringLiteral("MouseDown 1"), QStringLiteral("MouseDown 1")}));
+}
+
+TEST_F(MouseTest, disabledComponentRaisesNothingAndPopsUpNothing)
+{
+    tray->Enabled(false);
+    PopupWatch watch(log);
+    for (double code : {512, 513, 514, 515, 517, 1029})
+        owner.raiseMouseMove(1, 0, code, 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char(',')).toStdString();
+}
+
+TEST(SystrayPopup, rightButtonUpPopsUpOnlyAHiddenTrayMenuWithItsDefaultInBold)
+{
+    const struct
+    {
+        Shape shape;
+        bool popup;
+        bool bold;
+    } cases[] = {
+        {Shape::NoMenu, false, false},
+        {Shape::VisibleMenu, false, false},
+        {Shape::HiddenMenu, true, false},
+        {Shape::HiddenMenuWithDefault, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.shape));
+        toolkit::RecordingNotifyShell shell;
+        Owner owner(c.shape);
+        clsSystray tray(&shell);
+        tray.SetOwner(&owner);
+        tray.Enabled(true);
+        QStringList log;
+        QObject::connect(&tray, &clsSystray::MouseUp, [&log](short &b) { log.push_back(QStringLiteral("MouseUp %1").arg(b)); });
+        {
+            PopupWatch watch(log);
+            owner.raiseMouseMove(0, 0, 514, 0); // left up: never a menu
+            owner.raiseMouseMove(0, 0, 517, 0);
+            EXPECT_EQ(watch.bold, c.bold);
+            EXPECT_EQ(watch.defaultItem, c.bold ? owner.mnuOpen : nullptr);
+        }
+        QStringList expected{QStringLiteral("MouseUp 1"), QStringLiteral("MouseUp 2")};
+        if (c.popup)
+            expected << QStringLiteral("popup");
+        EXPECT_EQ(log, expected);
+        if (owner.mnuTray) {
+            EXPECT_EQ(owner.mnuTray->defaultAction(), nullptr); // bold for that popup only
+        }
+    }
+}
+
+} // namespace
