@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "memory/mmap_block_source.h"
+#include "memory/release_engine.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <optional>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace memory;
+
+namespace {
+
+constexpr std::uint64_t MiB = 1ull << 20;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+QByteArray meminfo(std::uint64_t availableKb, std::uint64_t swapFreeKb)
+{
+    return QStringLiteral("MemTotal: 4194304 kB\nMemFree: 1000 kB\nMemAvailable: %1 kB\nSwapTotal: 8388608 kB\n"
+                          "SwapFree: %2 kB\n")
+        .arg(availableKb)
+        .arg(swapFreeKb)
+        .toLatin1();
+}
+
+bool isSpaces(const std::byte *data, std::size_t bytes)
+{
+    for (std::size_t i = 0; i < bytes; ++i)
+        if (data[i] != std::byte(i % 2 == 0 ? 0x20 : 0x00))
+            return false;
+    return true;
+}
+
+TEST(FillWithSpaces, writesUtf16SpacesExactlyOverTheRangeAtAnyLengthAndAlignment)
+{
+    for (const std::size_t offset : {0u, 1u, 3u, 8u}) {
+        for (const std::size_t length : {0u, 1u, 2u, 7u, 8u, 9u, 63u, 64u, 65u, 127u, 130u}) {
+            std::array<std::byte, 256> buffer;
+            buffer.fill(std::byte{0xAB});
+            fillWithSpaces(buffer.data() + offset, length);
+            const auto untouched = [](const std::byte *p, std::size_t n) {
+                for (std::size_t i = 0; i < n; ++i)
+                    if (p[i] != std::byte{0xAB})
+                        return false;
+                return true;
+            };
+            EXPECT_TRUE(untouched(buffer.data(), offset)) << offset << "+" << length;
+            EXPECT_TRUE(isSpaces(buffer.data() + offset, length)) << offset << "+" << length;
+            EXPECT_TRUE(untouched(buffer.data() + offset + length, buffer.size() - offset - length))
+                << offset << "+" << length;
+        }
+    }
+}
+
+TEST(MmapBlockSource, roomForBlockNeedsTheBlockAndTheReserveFromMemoryAndSwap)
+{
+    constexpr std::uint64_t needed = BlockBytes + MmapBlockSource::ReserveBytes;
+    static_assert(MmapBlockSource::ReserveBytes >= 64 * MiB);
+    struct Case
+    {
+        std::optional<std::uint64_t> available;
+        std::optional<std::uint64_t> swapFree;
+        bool room;
+    };
+    const Case cases[] = {
+        {needed, 0, true},
+        {needed - 1, 0, false},
+        {needed - 1, std::nullopt, false},
+        {needed - 1, 1, true},
+        {0, needed, true},
+        {0, needed - 1, false},
+        {needed / 2, needed / 2, true},
+        {std::nullopt, 100 * needed, false}, // nothing says how much memory there is
+        {UINT64_MAX - 1023, UINT64_MAX - 1023, true},
+    };
+    for (const Case &c : cases) {
+        MeminfoFigures f;
+        f.memAvailable = c.available;
+        f.swapFree = c.swapFree;
+        EXPECT_EQ(MmapBlockSource::roomForBlock(f), c.room)
+            << c.available.value_or(0) << " + " << c.swapFree.value_or(0);
+    }
+}
+
+TEST(MmapBlockSource, blockIsTwoMebibytesOfSpacesAllResidentAndUnmappedOnRelease)
+{
+    MmapBlockSource source;
+    std::byte *block = source.makeBlock();
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)), 0u);
+    EXPECT_TRUE(isSpaces(block, BlockBytes));
+
+    const std::size_t pages = BlockBytes / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident(pages);
+    ASSERT_EQ(::mincore(block, BlockBytes, resident.data()), 0);
+    EXPECT_TRUE(std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; }));
+    EXPECT_EQ(source.liveBlocks(), 1);
+
+    source.releaseBlock(block);
+    EXPECT_EQ(source.liveBlocks(), 0);
+    // mincore fails with ENOMEM on an address range that is no longer mapped.
+    errno = 0;
+    EXPECT_EQ(::mincore(block, BlockBytes, resident.data()), -1);
+    EXPECT_EQ(errno, ENOMEM);
+}
+
+struct SourceFiles : ::testing::Test
+{
+    QTemporaryDir dir;
+    QString meminfoPath = dir.filePath(QStringLiteral("meminfo"));
+    QString oomPath = dir.filePath(QStringLiteral("oom_score_adj"));
+    QByteArray meminfoName = meminfoPath.toLocal8Bit();
+    QByteArray oomName = oomPath.toLocal8Bit();
+};
+
+TEST_F(SourceFiles, lowMemoryOrNoFiguresMeanTheBlockCannotBeMade)
+{
+    writeAll(oomPath, "0\n");
+    MmapBlockSource source(meminfoName.constData(), oomName.constData());
+    const std::uint64_t neededKb = (BlockBytes + MmapBlockSource::ReserveBytes) / 1024;
+
+    writeAll(meminfoPath, meminfo(neededKb - 1024, 1023));
+    EXPECT_EQ(source.makeBlock(), nullptr);
+    writeAll(meminfoPath, "MemTotal: 4194304 kB\n"); // neither MemAvailable nor MemFree + cache
+    EXPECT_EQ(source.makeBlock(), nullptr);
+    EXPECT_EQ(source.liveBlocks(), 0);
+    EXPECT_EQ(readAll(oomPath), QByteArray("0\n")); // nothing held, score untouched
+
+    // Read afresh for every block: room again, a block again.
+    writeAll(meminfoPath, meminfo(neededKb - 1024, 1024));
+    std::byte *block = source.makeBlock();
+    ASSERT_NE(block, nullptr);
+    source.releaseBlock(block);
+
+    const QByteArray missing = dir.filePath(QStringLiteral("missing")).toLocal8Bit();
+    MmapBlockSource blind(missing.constData(), oomName.constData());
+    EXPECT_EQ(blind.makeBlock(), nullptr);
+}
+
+TEST_F(SourceFiles, oomScoreIsRaisedWhileAnyBlockIsHeldThenPutBack)
+{
+    struct Case
+    {
+        QByteArray before;
+        QByteArray whileHeld;
+    };
+    const Case cases[] = {
+        {"0\n", "1000"},
+        {"-500\n", "1000"},
+        {"999", "1000"},
+        {"1000\n", "1000\n"}, // already the first choice: left alone
+        {"junk\n", "junk\n"}, // nothing sensible to put back: left alone
+    };
+    writeAll(meminfoPath, meminfo(64 * 1024 * 1024, 0));
+    for (const Case &c : cases) {
+        writeAll(oomPath, c.before);
+        MmapBlockSource source(meminfoName.constData(), oomName.constData());
+        std::byte *first = source.makeBlock();
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(readAll(oomPath), c.whileHeld) << c.before.constData();
+        std::byte *second = source.makeBlock();
+        ASSERT_NE(second, nullptr);
+        source.releaseBlock(first);
+        EXPECT_EQ(readAll(oomPath), c.whileHeld) << "one block is still held";
+        source.releaseBlock(second);
+        EXPECT_EQ(readAll(oomPath), c.before);
+    }
+}
+
+TEST_F(SourceFiles, unwritableOomScoreDoesNotStopTheBlocks)
+{
+    writeAll(meminfoPath, meminfo(64 * 1024 * 1024, 0));
+    const QByteArray missing = dir.filePath(QStringLiteral("no/such/file")).toLocal8Bit();
+    MmapBlockSource source(meminfoName.constData(), missing.constData());
+    std::byte *block = source.makeBlock();
+    ASSERT_NE(block, nullptr);
+    source.releaseBlock(block);
+    EXPECT_EQ(source.liveBlocks(), 0);
+}
+
+// A host that lets every step through and can look around at a chosen step.
+struct PlainHost final : ReleaseHost
+{
+    std::function<void(int)> atStep;
+    void progress(int i, int) override
+    {
+        if (atStep)
+            atStep(i);
+    }
+    void updateStatus() override { }
+    void processPendingEvents() override { }
+    bool stopRequested() override { return false; }
+};
+
+TEST(MmapBlockSource, realRunMakesTheProcessTheOomKillersFirstChoiceOnlyWhileHolding)
+{
+    const QByteArray before = readAll(QStringLiteral("/proc/self/oom_score_adj"));
+    ASSERT_NE(before, QByteArray("1000\n")) << "the test needs a score below the top";
+    std::vector<QByteArray> seen;
+    PlainHost host;
+    host.atStep = [&](int) { seen.push_back(readAll(QStringLiteral("/proc/self/oom_score_adj"))); };
+    MmapBlockSource source;
+    const ReleaseOutcome outcome = runRelease(3, host, source);
+    EXPECT_EQ(outcome.made, 3);
+    EXPECT_EQ(seen, (std::vector<QByteArray>{before, "1000\n", "1000\n"}));
+    EXPECT_EQ(readAll(QStringLiteral("/proc/self/oom_score_adj")), before);
+}
+
+// Under an address-space limit mmap itself fails. The limit is set in a child process, so
+// the rest of the suite keeps its address space; the child reports through a pipe.
+TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(fds[0]);
+        MmapBlockSource source;
+        PlainHost host;
+        std::array<char, 64> statm{};
+        const int fd = ::open("/proc/self/statm", O_RDONLY);
+        const ssize_t n = fd >= 0 ? ::read(fd, statm.data(), statm.size()) : -1;
+        std::uint64_t pages = 0;
+        if (n <= 0 || std::from_chars(statm.data(), statm.data() + n, pages).ec != std::errc())
+            ::_exit(2);
+        // Room for three blocks and some stack, not for a fourth.
+        const rlim_t limit = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) + 3 * BlockBytes + MiB / 2;
+        const rlimit as{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &as) != 0)
+            ::_exit(3);
+        const ReleaseOutcome outcome = runRelease(10, host, source);
+        const int report[] = {outcome.steps, outcome.made, outcome.failed, source.liveBlocks()};
+        (void)!::write(fds[1], report, sizeof report);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    int report[4] = {-1, -1, -1, -1};
+    const ssize_t got = ::read(fds[0], report, sizeof report);
+    ::close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof report));
+    EXPECT_EQ(report[0], 10); // steps
+    EXPECT_EQ(report[1], 3);  // made
+    EXPECT_EQ(report[2], 7);  // could not be made
+    EXPECT_EQ(report[3], 0);  // all given back
+}
+
+} // namespace
