@@ -117,10 +117,12 @@ void formKelvane::buildControls()
     HScroll1->setSmallChange(1);
     HScroll1->setLargeChange(10);
     place(HScroll1, "HScroll1", 75, 570, 2790, 300);
+    connect(HScroll1, &toolkit::ScrollBar::changed, this, &formKelvane::HScroll1_Change);
 
     btnFree = new QPushButton(QStringLiteral("Free"), this);
     btnFree->setFont(fontOf(QStringLiteral("Tahoma"), 9.75, 700));
     place(btnFree, "btnFree", 2970, 510, 1635, 465);
+    connect(btnFree, &QPushButton::clicked, this, &formKelvane::btnFree_Click);
 
     picStat = new toolkit::PictureBox(this);
     picStat->setBackColor(QColor(0, 0, 0));

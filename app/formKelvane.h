@@ -18,6 +18,7 @@ class UsageGraph;
 class QPushButton;
 
 namespace memory {
+class BlockSource;
 class Kernel32;
 }
 namespace toolkit {
@@ -32,6 +33,7 @@ class Timer;
 struct KelvaneServices
 {
     memory::Kernel32 *kernel = nullptr; // the memory status calls; required
+    memory::BlockSource *blocks = nullptr; // the release's blocks; nullptr: real mapped blocks
 };
 
 // The main window: usage bar, amount slider, free button, history graph, status line.
@@ -58,10 +60,21 @@ public:
     void InitGraph();
     void Timer2_Timer();
 
+    // The free button: starts a release, or on "&Stop" requests the running one to stop.
+    void btnFree_Click();
+    // Clamps the amount to the slider's maximum and writes the idle caption "Free N MB".
+    void HScroll1_Change();
+
     const memory::MemoryInfo &memInfo() const { return MemInfo; }
     bool stopRequested() const { return StopFree; }
 
+protected:
+    // A close during a release is put off until the release has given its memory back.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    class ReleaseSteps;
+    memory::BlockSource &blockSource();
     void buildControls();
     void buildMenus();
     // The end of every refresh, after the figures: the automatic release check.
@@ -70,6 +83,8 @@ private:
     KelvaneServices m_services;
     memory::MemoryInfo MemInfo;
     bool StopFree = false;
+    int m_releasesRunning = 0;
+    bool m_closeAfterRelease = false;
     std::unique_ptr<UsageGraph> m_graph;
 
     // Controls, named as the rest of the program knows them (also their object names).

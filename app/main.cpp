@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/formKelvane.h"
 #include "memory/linux_kernel32.h"
+#include "memory/mmap_block_source.h"
 #include "toolkit/display.h"
 #include "kelvane_version.h"
 
@@ -22,7 +23,8 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("kelvane"));
 
     memory::LinuxKernel32 kernel;
-    formKelvane window(KelvaneServices{&kernel});
+    memory::MmapBlockSource blocks;
+    formKelvane window(KelvaneServices{&kernel, &blocks});
     toolkit::closeOnTerminationSignals(&window);
     window.Form_Load();
     window.show();
