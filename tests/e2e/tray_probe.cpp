@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A form that puts its icon in the notification area through clsSystray and prints, one line
+// each, what comes back: the component's events ("MouseUp 1"), the tray popup opening
+// ("Popup 120x52+900+20 default=&Show") and closing, and the outcome of adding and removing
+// the icon. The tray menu's "E&xit" ends it; so does a time limit.
+#include "systray/clsSystray.h"
+#include "toolkit/form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+QIcon probeIcon()
+{
+    QPixmap picture(22, 22);
+    picture.fill(Qt::darkBlue);
+    QPainter painter(&picture);
+    painter.fillRect(5, 5, 12, 12, Qt::yellow);
+    return QIcon(picture);
+}
+
+// Reports the popup's place on screen once it is shown, and its closing.
+class PopupReporter final : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *menu = qobject_cast<QMenu *>(watched);
+        if (menu && event->type() == QEvent::Show) {
+            const QRect g = menu->geometry();
+            const QAction *bold = menu->defaultAction();
+            say(QStringLiteral("Popup %1x%2+%3+%4 default=%5")
+                    .arg(g.width())
+                    .arg(g.height())
+                    .arg(g.x())
+                    .arg(g.y())
+                    .arg(bold ? bold->text() : QStringLiteral("(none)")));
+        } else if (menu && event->type() == QEvent::Hide) {
+            say(QStringLiteral("Popup closed"));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tray_probe"));
+
+    toolkit::Form owner;
+    owner.setWindowTitle(QStringLiteral("Tray probe"));
+    owner.setWindowIcon(probeIcon());
+    auto *mnuTray = new QMenu(&owner);
+    mnuTray->setObjectName(QStringLiteral("mnuTray"));
+    mnuTray->menuAction()->setVisible(false);
+    QAction *mnuDefault = mnuTray->addAction(QStringLiteral("&Show"));
+    mnuDefault->setObjectName(QStringLiteral("mnuDefault"));
+    mnuTray->addSeparator();
+    QAction *mnuExit = mnuTray->addAction(QStringLiteral("E&xit"));
+    PopupReporter reporter;
+    mnuTray->installEventFilter(&reporter);
+    QObject::connect(mnuDefault, &QAction::triggered, [] { say(QStringLiteral("mnuDefault")); });
+
+    auto *tray = new clsSystray;
+    const auto button = [](const char *name) {
+        return [name](short &b) { say(QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(b)); };
+    };
+    const auto plain = [](const char *name) { return [name] { say(QLatin1String(name)); }; };
+    QObject::connect(tray, &clsSystray::MouseDown, button("MouseDown"));
+    QObject::connect(tray, &clsSystray::MouseUp, button("MouseUp"));
+    QObject::connect(tray, &clsSystray::DoubleClick, button("DoubleClick"));
+    QObject::connect(tray, &clsSystray::BalloonClicked, plain("BalloonClicked"));
+    QObject::connect(tray, &clsSystray::BalloonShow, plain("BalloonShow"));
+    QObject::connect(tray, &clsSystray::BalloonHide, plain("BalloonHide"));
+    QObject::connect(tray, &clsSystray::BalloonTimeout, plain("BalloonTimeout"));
+    // Mouse moves over the (hidden) form are not the tray's; they are left out.
+
+    say(QStringLiteral("SetOwner %1").arg(tray->SetOwner(&owner)));
+    say(QStringLiteral("AddIconToTray %1").arg(tray->AddIconToTray(owner.iconHandle(), QStringLiteral("Tray probe"), true)));
+    if (argc > 1 && qstrcmp(argv[1], "--balloon") == 0)
+        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Click me"), QStringLiteral("Tray probe"), 1, 30000)));
+
+    QObject::connect(mnuExit, &QAction::triggered, [tray] {
+        say(QStringLiteral("RemoveIconFromTray %1").arg(tray->RemoveIconFromTray()));
+        QCoreApplication::quit();
+    });
+    QTimer::singleShot(100000, &app, [] {
+        say(QStringLiteral("Time limit"));
+        QCoreApplication::exit(3);
+    });
+    const int status = QApplication::exec();
+    delete tray;
+    return status;
+}

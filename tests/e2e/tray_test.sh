@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A real notification area: the probe's icon embeds in trayer through clsSystray; a click
+# on its balloon comes back as BalloonClicked, left and right clicks on the icon as
+# MouseUp 1 and MouseUp 2, a right click pops up the tray menu with its default item in
+# bold, Escape closes it, and "Exit" from the menu removes the icon.
+source "$(dirname "$0")/lib.sh"
+PROBE=$1
+OUT="$E2E_TMP/probe.out"
+
+# said REGEX: the probe has printed a line matching REGEX.
+said() { grep -Eq "^$1\$" "$OUT"; }
+expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
+
+start_xvfb
+start_trayer
+run_bg "$PROBE" --balloon >"$OUT" 2>"$E2E_TMP/probe.err"
+probe=$LAST_PID
+expect 'AddIconToTray 0'
+expect 'ShowBalloon 0'
+
+# The icon's window sits inside the panel: 0x... "tray_probe": ("tray_probe" "tray_probe")  22x30+0+0  +1001+1
+icon_geometry() {
+    xwininfo -root -tree | awk '/\("panel" "trayer"\)/ { inside = 1; next }
+        inside && /\("tray_probe"/ { for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) size = $i;
+                                     print $1, size, $NF; exit }'
+}
+# The panel lays the icon out after embedding it: wait until its place holds still.
+icon_settled() {
+    local first
+    first=$(icon_geometry)
+    [[ -n "$first" ]] || return 1
+    sleep 0.3
+    [[ "$(icon_geometry)" == "$first" ]]
+}
+wait_until 15 icon_settled || fail "no probe icon inside trayer: $(xwininfo -root -tree | grep -A6 panel)"
+read -r icon_id size origin < <(icon_geometry)
+icon_id=$((icon_id))
+w=${size%%x*}; h=${size#*x}; h=${h%%+*}
+x=${origin#+}; y=${x#*+}; x=${x%%+*}
+cx=$((x + w / 2)); cy=$((y + h / 2))
+echo "icon ${w}x${h} at +$x+$y, clicking at $cx,$cy"
+
+# visible_window SIZE_REGEX: a visible window of the probe whose size matches.
+visible_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname tray_probe 2>/dev/null); do
+        xdotool getwindowgeometry "$id" | grep -Eq "Geometry: $1\$" && { echo "$id"; return 0; }
+    done
+    return 1
+}
+# The balloon is the probe's one visible window besides the icon and Qt's 1x1 helpers.
+balloon_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname tray_probe 2>/dev/null); do
+        [[ "$id" != "$icon_id" ]] || continue
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
+    done
+    return 1
+}
+balloon=$(wait_until 10 balloon_window && balloon_window) || fail "no balloon on screen"
+screenshot tray_balloon.png
+eval "$(xdotool getwindowgeometry --shell "$balloon")"
+echo "balloon ${WIDTH}x${HEIGHT} at +$X+$Y"
+xdotool mousemove $((X + 25)) $((Y + HEIGHT - 12)) click 1
+expect 'BalloonClicked'
+wait_until 10 bash -c "! xdotool search --onlyvisible --classname tray_probe | grep -qx $balloon" ||
+    fail "balloon still on screen after the click"
+screenshot tray_icon.png
+
+xdotool mousemove "$cx" "$cy" click 1
+expect 'MouseDown 1'
+expect 'MouseUp 1'
+! said 'Popup .*' || fail "a left click opened the menu"
+
+xdotool click 3
+expect 'MouseDown 2'
+expect 'MouseUp 2'
+expect 'Popup [0-9]+x[0-9]+\+[0-9]+\+[0-9]+ default=&Show'
+popup=$(grep -Eo '^Popup [0-9]+x[0-9]+' "$OUT" | head -n 1); popup=${popup#Popup }
+# The menu is a window of its own on screen, of the size the probe reported.
+menu=$(wait_until 10 visible_window "$popup" && visible_window "$popup") || fail "no $popup popup window on screen"
+screenshot tray_popup.png
+screenshot tray_popup_menu.png "$menu"
+xdotool key Escape
+expect 'Popup closed'
+! said 'mnuDefault' || fail "Escape chose the default item"
+
+# Exit through the menu: Up from no selection reaches the last item.
+xdotool mousemove "$cx" "$cy" click 3
+wait_until 10 test "$(grep -c '^Popup [0-9]' "$OUT")" -ge 2 || fail "second popup did not open"
+xdotool key Up Return
+expect 'RemoveIconFromTray 0'
+wait_exit "$probe" 15 || fail "probe did not end after Exit"
+[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS"
+grep -v '^QStandardPaths' "$E2E_TMP/probe.err" >&2 || true
+echo "PASS: $(tr '\n' '|' <"$OUT")"
