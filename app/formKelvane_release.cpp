@@ -101,6 +101,11 @@ void formKelvane::HScroll1_Change()
 {
     if (HScroll1->value() > HScroll1->maximum())
         (void)HScroll1->setValue(HScroll1->maximum());
+    // A refresh during a run may clamp the slider; "&Stop" must stay, or the next click or
+    // Escape would start a second run inside the first instead of stopping it. The run
+    // writes the idle caption itself when it ends.
+    if (m_releasesRunning > 0)
+        return;
     btnFree->setText(QStringLiteral("Free %1 MB").arg(HScroll1->value()));
 }
 

@@ -196,6 +196,24 @@ TEST_F(ReleaseWindowTest, sliderIsClampedToTheMaximumOfTheClosingRefresh)
     EXPECT_EQ(button()->text(), QStringLiteral("Free 512 MB"));
 }
 
+TEST_F(ReleaseWindowTest, clampDuringARunKeepsStopSoTheNextClickStopsInsteadOfStartingAnother)
+{
+    ASSERT_TRUE(slider()->setValue(600));
+    QString captionAfterClamp;
+    blocks.onMake = [&](int call) {
+        if (call != 2)
+            return;
+        kernel.setPhysMB(1024, 1024); // the refresh below lowers the maximum to 512
+        window.findChild<toolkit::Label *>(QStringLiteral("lblStatus"))->clicked();
+        captionAfterClamp = button()->text();
+        button()->click(); // a second request in the same event turn
+    };
+    button()->click();
+    EXPECT_EQ(captionAfterClamp, QStringLiteral("&Stop"));
+    EXPECT_EQ(blocks.makeCalls, 2); // stopped; no second run started
+    EXPECT_EQ(button()->text(), QStringLiteral("Free 512 MB"));
+}
+
 TEST_F(ReleaseWindowTest, escapeClicksTheButtonOnlyDuringARun)
 {
     showActive();
