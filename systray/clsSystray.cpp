@@ -17,6 +17,10 @@ clsSystray::clsSystray(toolkit::NotifyShell *shell, QObject *parent)
     : QObject(parent)
     , myShell(shell ? shell : &defaultNotifyShell())
 {
+    if (!shell) {
+        myDefaultShell = dynamic_cast<QObject *>(myShell);
+        myShellMayGo = !myDefaultShell.isNull();
+    }
     writeU32(myIconData, nid::cbSize, NotifyIconDataSize);
     writeU32(myIconData, nid::uCallbackMessage, WM_MOUSEMOVE);
 }
@@ -139,6 +143,8 @@ void clsSystray::CopyTextToField(const QString &Text, std::size_t offset, std::s
 
 void clsSystray::send(std::uint32_t message)
 {
+    if (myShellMayGo && !myDefaultShell)
+        return;
     // The shell's answer changes nothing here: the record is the component's state.
     myShell->Shell_NotifyIconW(message, myIconData);
 }

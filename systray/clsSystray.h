@@ -29,7 +29,8 @@ class clsSystray final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(clsSystray)
 public:
-    // `shell` must outlive this object; nullptr takes toolkit::defaultNotifyShell().
+    // `shell` must outlive this object; nullptr takes toolkit::defaultNotifyShell(), which
+    // needs the QApplication to exist already.
     explicit clsSystray(toolkit::NotifyShell *shell = nullptr, QObject *parent = nullptr);
     // Removes the icon if it is in the tray and the component is enabled.
     ~clsSystray() override;
@@ -89,6 +90,9 @@ private:
     void send(std::uint32_t message);
 
     toolkit::NotifyShell *myShell = nullptr;
+    // The default shell goes with the application; after that nothing is sent.
+    QPointer<QObject> myDefaultShell;
+    bool myShellMayGo = false;
     QPointer<toolkit::Form> myForm;
     QMetaObject::Connection myFormEvents;
     toolkit::NotifyIconData myIconData{};

@@ -102,8 +102,12 @@ void QtNotifyShell::apply(Icon &icon, const NotifyIconData &record)
     const std::uint32_t flags = readU32(record, nid::uFlags);
     if (flags & NIF_MESSAGE)
         icon.callbackMessage = readU32(record, nid::uCallbackMessage);
-    if (flags & NIF_ICON)
-        icon.tray->setIcon(handles::icon(readU32(record, nid::hIcon)));
+    if (flags & NIF_ICON) {
+        // Every tool tip change sends the icon along; Qt would repaint it each time.
+        const QIcon picture = handles::icon(readU32(record, nid::hIcon));
+        if (picture.cacheKey() != icon.tray->icon().cacheKey())
+            icon.tray->setIcon(picture);
+    }
     if (flags & NIF_TIP)
         icon.tray->setToolTip(readText(record, nid::szTip, nid::szTipUnits));
     // Qt cannot show an icon without a picture; the entry waits for one.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "systray_fixture.h"
+#include "toolkit/notifyshell_qt.h"
 
 #include <climits>
 #include <functional>
@@ -296,6 +297,25 @@ TEST(SystrayOutcomes, numbersNoOperationRecordsHaveNoText)
 {
     for (std::int32_t n : {-12, -6, -5, -4, 1, 2, 3, 7, INT_MAX, INT_MIN})
         EXPECT_EQ(clsSystray::outcomeText(n), QString()) << n;
+}
+
+TEST(SystrayOnTheProgramsShell, keepsTheIconWithoutANotificationArea)
+{
+    Owner owner(Shape::HiddenMenuWithDefault);
+    auto *shell = dynamic_cast<QtNotifyShell *>(&defaultNotifyShell());
+    ASSERT_NE(shell, nullptr);
+    {
+        clsSystray tray; // offscreen: no tray to show anything in
+        tray.SetOwner(&owner);
+        EXPECT_EQ(tray.AddIconToTray(owner.iconHandle(), QStringLiteral("Kelvane"), true), 0);
+        EXPECT_EQ(tray.ShowBalloon(QStringLiteral("Freed"), {}, 1, 0), 0);
+        const QtNotifyShell::Icon *icon = shell->find(owner.hWnd(), 0);
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(icon->tray->toolTip(), QStringLiteral("Kelvane"));
+        EXPECT_FALSE(icon->tray->isVisible());
+        EXPECT_EQ(icon->balloon->text, QStringLiteral("Freed"));
+    }
+    EXPECT_EQ(shell->find(owner.hWnd(), 0), nullptr); // removed with the component
 }
 
 } // namespace
