@@ -46,13 +46,21 @@ start_xvfb() {
     wait_until 10 xdpyinfo || fail "X server $DISPLAY does not answer"
 }
 
-# Starts an XEmbed notification-area host at the top right of the screen.
+# Starts an XEmbed notification-area host at the top right of the screen. trayer now and
+# then exits at start without a word on a fresh server; one more try covers that.
 start_trayer() {
-    trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
-        --SetDockType false --SetPartialStrut false --transparent false --tint 0xdddddd \
-        >"$E2E_TMP/trayer.log" 2>&1 &
-    E2E_PIDS+=($!)
-    wait_until 10 xdotool search --classname panel || fail "trayer did not start: $(cat "$E2E_TMP/trayer.log")"
+    local attempt pid
+    for attempt in 1 2 3; do
+        trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
+            --SetDockType false --SetPartialStrut false --transparent false --tint 0xdddddd \
+            >>"$E2E_TMP/trayer.log" 2>&1 &
+        pid=$!
+        E2E_PIDS+=($pid)
+        if wait_until 5 xdotool search --classname panel; then return 0; fi
+        echo "trayer attempt $attempt: $(kill -0 $pid 2>/dev/null && echo running || echo exited)" >>"$E2E_TMP/trayer.log"
+        kill "$pid" 2>/dev/null || true
+    done
+    fail "trayer did not start: $(tr '\n' '|' <"$E2E_TMP/trayer.log")"
 }
 
 # wait_for_window SECONDS NAME_REGEX: prints the id of the first visible window whose

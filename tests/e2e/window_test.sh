@@ -8,7 +8,7 @@ KELVANE=$1
 start_xvfb
 run_bg "$KELVANE"
 pid=$LAST_PID
-win=$(wait_for_window 20 '^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$') || fail "no Kelvane window"
+win=$(wait_for_window 40 '^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$') || fail "no Kelvane window"
 
 title=$(xdotool getwindowname "$win")
 shown_mb=${title%%MB*}
