@@ -110,7 +110,7 @@ void Form::setCancelButton(QAbstractButton *button)
 float Form::scaleX(float value, ScaleMode from, ScaleMode to) const
 {
     const double tpp = twipsPerPixelX();
-    const double pixels = from == Twips ? value / tpp : value;
+    const double pixels = from == Twips ? pixelsFromTwips(value, tpp) : value;
     return static_cast<float>(to == Twips ? pixels * tpp : pixels);
 }
 

@@ -36,6 +36,13 @@ QPoint clientOrigin(const QWidget *container)
 double twipsPerPixelX() { return TwipsPerInch / dpi(true); }
 double twipsPerPixelY() { return TwipsPerInch / dpi(false); }
 
+double pixelsFromTwips(double twips, double tpp)
+{
+    const double pixels = twips / tpp;
+    const double whole = std::round(pixels);
+    return std::abs(pixels - whole) < 1e-3 ? whole : pixels;
+}
+
 int twipsToPixelsX(double twips) { return static_cast<int>(std::lround(twips / twipsPerPixelX())); }
 int twipsToPixelsY(double twips) { return static_cast<int>(std::lround(twips / twipsPerPixelY())); }
 

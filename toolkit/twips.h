@@ -12,6 +12,12 @@ namespace toolkit {
 double twipsPerPixelX();
 double twipsPerPixelY();
 
+// A horizontal or vertical figure in twips as pixels at tpp twips per pixel. A result
+// within a thousandth of a whole pixel is that whole pixel: twips carried in single
+// precision (as mouse coordinates are) then come back exactly to the pixel they were made
+// from at any screen density.
+double pixelsFromTwips(double twips, double tpp);
+
 // Twips to whole pixels, rounded to the nearest pixel.
 int twipsToPixelsX(double twips);
 int twipsToPixelsY(double twips);
