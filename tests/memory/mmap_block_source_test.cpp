@@ -10,10 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
+#include <tuple>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,6 +23,7 @@ using namespace memory;
 namespace {
 
 constexpr std::uint64_t MiB = 1ull << 20;
+const std::uint64_t pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 
 QByteArray readAll(const QString &path)
 {
@@ -41,11 +40,8 @@ void writeAll(const QString &path, const QByteArray &text)
 
 QByteArray meminfo(std::uint64_t availableKb, std::uint64_t swapFreeKb)
 {
-    return QStringLiteral("MemTotal: 4194304 kB\nMemFree: 1000 kB\nMemAvailable: %1 kB\nSwapTotal: 8388608 kB\n"
-                          "SwapFree: %2 kB\n")
-        .arg(availableKb)
-        .arg(swapFreeKb)
-        .toLatin1();
+    return "MemAvailable: " + QByteArray::number(availableKb) + " kB\nSwapFree: " + QByteArray::number(swapFreeKb)
+        + " kB\n";
 }
 
 bool isSpaces(const std::byte *data, std::size_t bytes)
@@ -58,21 +54,19 @@ bool isSpaces(const std::byte *data, std::size_t bytes)
 
 TEST(FillWithSpaces, writesUtf16SpacesExactlyOverTheRangeAtAnyLengthAndAlignment)
 {
+    constexpr std::byte untouched{0xAB};
     for (const std::size_t offset : {0u, 1u, 3u, 8u}) {
         for (const std::size_t length : {0u, 1u, 2u, 7u, 8u, 9u, 63u, 64u, 65u, 127u, 130u}) {
             std::array<std::byte, 256> buffer;
-            buffer.fill(std::byte{0xAB});
+            buffer.fill(untouched);
             fillWithSpaces(buffer.data() + offset, length);
-            const auto untouched = [](const std::byte *p, std::size_t n) {
-                for (std::size_t i = 0; i < n; ++i)
-                    if (p[i] != std::byte{0xAB})
-                        return false;
-                return true;
+            const auto isUntouched = [&](std::size_t from, std::size_t to) {
+                const auto end = buffer.begin() + to;
+                return std::all_of(buffer.begin() + from, end, [&](std::byte b) { return b == untouched; });
             };
-            EXPECT_TRUE(untouched(buffer.data(), offset)) << offset << "+" << length;
+            EXPECT_TRUE(isUntouched(0, offset)) << offset << "+" << length;
             EXPECT_TRUE(isSpaces(buffer.data() + offset, length)) << offset << "+" << length;
-            EXPECT_TRUE(untouched(buffer.data() + offset + length, buffer.size() - offset - length))
-                << offset << "+" << length;
+            EXPECT_TRUE(isUntouched(offset + length, buffer.size())) << offset << "+" << length;
         }
     }
 }
@@ -81,13 +75,9 @@ TEST(MmapBlockSource, roomForBlockNeedsTheBlockAndTheReserveFromMemoryAndSwap)
 {
     constexpr std::uint64_t needed = BlockBytes + MmapBlockSource::ReserveBytes;
     static_assert(MmapBlockSource::ReserveBytes >= 64 * MiB);
-    struct Case
-    {
-        std::optional<std::uint64_t> available;
-        std::optional<std::uint64_t> swapFree;
-        bool room;
-    };
-    const Case cases[] = {
+    using Figure = std::optional<std::uint64_t>;
+    const std::tuple<Figure, Figure, bool> cases[] = {
+        // MemAvailable, SwapFree, room
         {needed, 0, true},
         {needed - 1, 0, false},
         {needed - 1, std::nullopt, false},
@@ -98,12 +88,12 @@ TEST(MmapBlockSource, roomForBlockNeedsTheBlockAndTheReserveFromMemoryAndSwap)
         {std::nullopt, 100 * needed, false}, // nothing says how much memory there is
         {UINT64_MAX - 1023, UINT64_MAX - 1023, true},
     };
-    for (const Case &c : cases) {
+    for (const auto &[available, swapFree, room] : cases) {
         MeminfoFigures f;
-        f.memAvailable = c.available;
-        f.swapFree = c.swapFree;
-        EXPECT_EQ(MmapBlockSource::roomForBlock(f), c.room)
-            << c.available.value_or(0) << " + " << c.swapFree.value_or(0);
+        f.memAvailable = available;
+        f.swapFree = swapFree;
+        EXPECT_EQ(MmapBlockSource::roomForBlock(f), room)
+            << available.value_or(0) << " + " << swapFree.value_or(0);
     }
 }
 
@@ -112,11 +102,9 @@ TEST(MmapBlockSource, blockIsTwoMebibytesOfSpacesAllResidentAndUnmappedOnRelease
     MmapBlockSource source;
     std::byte *block = source.makeBlock();
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)), 0u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % pageSize, 0u);
     EXPECT_TRUE(isSpaces(block, BlockBytes));
-
-    const std::size_t pages = BlockBytes / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> resident(pages);
+    std::vector<unsigned char> resident(BlockBytes / pageSize);
     ASSERT_EQ(::mincore(block, BlockBytes, resident.data()), 0);
     EXPECT_TRUE(std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; }));
     EXPECT_EQ(source.liveBlocks(), 1);
@@ -136,9 +124,10 @@ struct SourceFiles : ::testing::Test
     QString oomPath = dir.filePath(QStringLiteral("oom_score_adj"));
     QByteArray meminfoName = meminfoPath.toLocal8Bit();
     QByteArray oomName = oomPath.toLocal8Bit();
+    QByteArray missing = dir.filePath(QStringLiteral("no/such/file")).toLocal8Bit();
 };
 
-TEST_F(SourceFiles, lowMemoryOrNoFiguresMeanTheBlockCannotBeMade)
+TEST_F(SourceFiles, blockIsMadeOnlyWhenFreshFiguresShowRoomWhateverTheOomScoreFile)
 {
     writeAll(oomPath, "0\n");
     MmapBlockSource source(meminfoName.constData(), oomName.constData());
@@ -150,26 +139,24 @@ TEST_F(SourceFiles, lowMemoryOrNoFiguresMeanTheBlockCannotBeMade)
     EXPECT_EQ(source.makeBlock(), nullptr);
     EXPECT_EQ(source.liveBlocks(), 0);
     EXPECT_EQ(readAll(oomPath), QByteArray("0\n")); // nothing held, score untouched
-
-    // Read afresh for every block: room again, a block again.
-    writeAll(meminfoPath, meminfo(neededKb - 1024, 1024));
-    std::byte *block = source.makeBlock();
-    ASSERT_NE(block, nullptr);
-    source.releaseBlock(block);
-
-    const QByteArray missing = dir.filePath(QStringLiteral("missing")).toLocal8Bit();
     MmapBlockSource blind(missing.constData(), oomName.constData());
     EXPECT_EQ(blind.makeBlock(), nullptr);
+
+    // Read afresh for every block: room again, a block again; an unwritable score stops nothing.
+    writeAll(meminfoPath, meminfo(neededKb - 1024, 1024));
+    MmapBlockSource noScore(meminfoName.constData(), missing.constData());
+    for (MmapBlockSource *s : {&source, &noScore}) {
+        std::byte *block = s->makeBlock();
+        ASSERT_NE(block, nullptr);
+        s->releaseBlock(block);
+        EXPECT_EQ(s->liveBlocks(), 0);
+    }
 }
 
 TEST_F(SourceFiles, oomScoreIsRaisedWhileAnyBlockIsHeldThenPutBack)
 {
-    struct Case
-    {
-        QByteArray before;
-        QByteArray whileHeld;
-    };
-    const Case cases[] = {
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        // before, while held
         {"0\n", "1000"},
         {"-500\n", "1000"},
         {"999", "1000"},
@@ -177,61 +164,42 @@ TEST_F(SourceFiles, oomScoreIsRaisedWhileAnyBlockIsHeldThenPutBack)
         {"junk\n", "junk\n"}, // nothing sensible to put back: left alone
     };
     writeAll(meminfoPath, meminfo(64 * 1024 * 1024, 0));
-    for (const Case &c : cases) {
-        writeAll(oomPath, c.before);
+    for (const auto &[before, whileHeld] : cases) {
+        writeAll(oomPath, before);
         MmapBlockSource source(meminfoName.constData(), oomName.constData());
         std::byte *first = source.makeBlock();
         ASSERT_NE(first, nullptr);
-        EXPECT_EQ(readAll(oomPath), c.whileHeld) << c.before.constData();
+        EXPECT_EQ(readAll(oomPath), whileHeld) << before.constData();
         std::byte *second = source.makeBlock();
         ASSERT_NE(second, nullptr);
         source.releaseBlock(first);
-        EXPECT_EQ(readAll(oomPath), c.whileHeld) << "one block is still held";
+        EXPECT_EQ(readAll(oomPath), whileHeld) << "one block is still held";
         source.releaseBlock(second);
-        EXPECT_EQ(readAll(oomPath), c.before);
+        EXPECT_EQ(readAll(oomPath), before);
     }
 }
-
-TEST_F(SourceFiles, unwritableOomScoreDoesNotStopTheBlocks)
-{
-    writeAll(meminfoPath, meminfo(64 * 1024 * 1024, 0));
-    const QByteArray missing = dir.filePath(QStringLiteral("no/such/file")).toLocal8Bit();
-    MmapBlockSource source(meminfoName.constData(), missing.constData());
-    std::byte *block = source.makeBlock();
-    ASSERT_NE(block, nullptr);
-    source.releaseBlock(block);
-    EXPECT_EQ(source.liveBlocks(), 0);
-}
-
-// A host that lets every step through.
-struct PlainHost final : ReleaseHost
-{
-    void progress(int, int) override { }
-    void updateStatus() override { }
-    void processPendingEvents() override { }
-    bool stopRequested() override { return false; }
-};
 
 // Under an address-space limit mmap itself fails. The limit is set in a child process, so
 // the rest of the suite keeps its address space; the child reports through a pipe.
 TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn)
 {
+    struct PlainHost final : ReleaseHost
+    {
+        void progress(int, int) override { }
+        void updateStatus() override { }
+        void processPendingEvents() override { }
+        bool stopRequested() override { return false; }
+    } host;
+    MmapBlockSource source;
+    // Room for three blocks and some stack beside what is mapped now, not for a fourth.
+    const rlim_t limit = readAll(QStringLiteral("/proc/self/statm")).split(' ').value(0).toULongLong() * pageSize
+        + 3 * BlockBytes + MiB / 2;
+    ASSERT_GT(limit, 3 * BlockBytes + MiB / 2);
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        ::close(fds[0]);
-        MmapBlockSource source;
-        PlainHost host;
-        std::array<char, 64> statm{};
-        const int fd = ::open("/proc/self/statm", O_RDONLY);
-        const ssize_t n = fd >= 0 ? ::read(fd, statm.data(), statm.size()) : -1;
-        std::uint64_t pages = 0;
-        if (n <= 0 || std::from_chars(statm.data(), statm.data() + n, pages).ec != std::errc())
-            ::_exit(2);
-        // Room for three blocks and some stack, not for a fourth.
-        const rlim_t limit = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) + 3 * BlockBytes + MiB / 2;
         const rlimit as{limit, limit};
         if (::setrlimit(RLIMIT_AS, &as) != 0)
             ::_exit(3);
@@ -246,13 +214,10 @@ TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn
     ::close(fds[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     ASSERT_EQ(got, static_cast<ssize_t>(sizeof report));
-    EXPECT_EQ(report[0], 10); // steps
-    EXPECT_EQ(report[1], 3);  // made
-    EXPECT_EQ(report[2], 7);  // could not be made
-    EXPECT_EQ(report[3], 0);  // all given back
+    // Steps, made, could not be made, still held.
+    EXPECT_EQ(std::vector<int>(report, report + 4), (std::vector<int>{10, 3, 7, 0}));
 }
 
 } // namespace

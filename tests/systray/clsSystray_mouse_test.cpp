@@ -12,24 +12,29 @@ using namespace systray_test;
 
 namespace {
 
+// Writes every signal of the component into `log`, "MouseUp 2" or "BalloonShow".
+void logSignals(clsSystray &tray, QStringList &log)
+{
+    const std::pair<const char *, void (clsSystray::*)(short &)> withButton[] = {
+        {"MouseMove", &clsSystray::MouseMove}, {"DoubleClick", &clsSystray::DoubleClick},
+        {"MouseDown", &clsSystray::MouseDown}, {"MouseUp", &clsSystray::MouseUp}};
+    for (const auto &[name, signal] : withButton)
+        QObject::connect(&tray, signal,
+                         [&log, name](short &b) { log << QStringLiteral("%1 %2").arg(name).arg(b); });
+    const std::pair<const char *, void (clsSystray::*)()> plain[] = {
+        {"BalloonShow", &clsSystray::BalloonShow}, {"BalloonHide", &clsSystray::BalloonHide},
+        {"BalloonTimeout", &clsSystray::BalloonTimeout}, {"BalloonClicked", &clsSystray::BalloonClicked}};
+    for (const auto &[name, signal] : plain)
+        QObject::connect(&tray, signal, [&log, name] { log << QLatin1String(name); });
+}
+
 struct MouseTest : SystrayTest
 {
     MouseTest()
     {
         EXPECT_EQ(tray->SetOwner(&owner), 0);
         tray->Enabled(true);
-        const auto button = [this](const char *name) {
-            return [this, name](short &b) { log.push_back(QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(b)); };
-        };
-        const auto plain = [this](const char *name) { return [this, name] { log.push_back(QLatin1String(name)); }; };
-        QObject::connect(tray.get(), &clsSystray::MouseMove, button("MouseMove"));
-        QObject::connect(tray.get(), &clsSystray::DoubleClick, button("DoubleClick"));
-        QObject::connect(tray.get(), &clsSystray::MouseDown, button("MouseDown"));
-        QObject::connect(tray.get(), &clsSystray::MouseUp, button("MouseUp"));
-        QObject::connect(tray.get(), &clsSystray::BalloonShow, plain("BalloonShow"));
-        QObject::connect(tray.get(), &clsSystray::BalloonHide, plain("BalloonHide"));
-        QObject::connect(tray.get(), &clsSystray::BalloonTimeout, plain("BalloonTimeout"));
-        QObject::connect(tray.get(), &clsSystray::BalloonClicked, plain("BalloonClicked"));
+        logSignals(*tray, log);
     }
     QStringList log;
 };
@@ -59,25 +64,21 @@ TEST_F(MouseTest, notificationCodesDecodeToEventsInTheShellsTable)
 {
     owner.mnuTray->menuAction()->setVisible(true); // no popup after 517
     PopupWatch watch(log);                         // but should one come, it is closed and logged
-    const struct
-    {
-        double pixels;
-        const char *event; // "" for none
-    } cases[] = {
+    const std::pair<double, const char *> cases[] = {
         {512, "MouseMove 7"}, {513, "MouseDown 1"}, {514, "MouseUp 1"}, {515, "DoubleClick 1"},
         {516, "MouseDown 2"}, {517, "MouseUp 2"}, {518, "DoubleClick 2"}, {1026, "BalloonShow"},
         {1027, "BalloonHide"}, {1028, "BalloonTimeout"}, {1029, "BalloonClicked"},
         {519, ""}, {520, ""}, {521, ""}, {1024, ""}, {1025, ""}, {1030, ""}, {0, ""}, {-513, ""},
         {512.5, ""}, {std::nan(""), ""},
     };
-    for (const auto &c : cases) {
+    for (const auto &[pixels, event] : cases) {
         log.clear();
-        owner.raiseMouseMove(7, 0, c.pixels, 0);
-        EXPECT_EQ(log, *c.event ? QStringList{QLatin1String(c.event)} : QStringList()) << c.pixels;
+        owner.raiseMouseMove(7, 0, pixels, 0);
+        EXPECT_EQ(log, *event ? QStringList{QLatin1String(event)} : QStringList()) << pixels;
     }
 
     // The owner reports in twips, 15 to the pixel here; an ordinary movement is no different.
-    ASSERT_EQ(toolkit::twipsPerPixelX(), 15.0);
+    ASSERT_EQ(twipsPerPixelX(), 15.0);
     log.clear();
     short button = 0;
     emit owner.MouseMove(button, 0, 515.0f * 15.0f, 0);
@@ -112,39 +113,33 @@ TEST_F(MouseTest, disabledComponentRaisesNothingAndPopsUpNothing)
 
 TEST(SystrayPopup, rightButtonUpPopsUpOnlyAHiddenTrayMenuWithItsDefaultInBold)
 {
-    const struct
-    {
-        Shape shape;
-        bool popup;
-        bool bold;
-    } cases[] = {
+    const std::tuple<Shape, bool, bool> cases[] = {
+        // owner, popup, bold
         {Shape::NoMenu, false, false},
         {Shape::VisibleMenu, false, false},
         {Shape::HiddenMenu, true, false},
         {Shape::HiddenMenuWithDefault, true, true},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.shape));
-        toolkit::RecordingNotifyShell shell;
-        Owner owner(c.shape);
-        clsSystray tray(&shell);
-        tray.SetOwner(&owner);
-        tray.Enabled(true);
+    for (const auto &[shape, popup, bold] : cases) {
+        SCOPED_TRACE(static_cast<int>(shape));
+        Rig r(shape);
+        r.tray->SetOwner(&r.owner);
+        r.tray->Enabled(true);
         QStringList log;
-        QObject::connect(&tray, &clsSystray::MouseUp, [&log](short &b) { log.push_back(QStringLiteral("MouseUp %1").arg(b)); });
+        logSignals(*r.tray, log);
         {
             PopupWatch watch(log);
-            owner.raiseMouseMove(0, 0, 514, 0); // left up: never a menu
-            owner.raiseMouseMove(0, 0, 517, 0);
-            EXPECT_EQ(watch.bold, c.bold);
-            EXPECT_EQ(watch.defaultItem, c.bold ? owner.mnuOpen : nullptr);
+            r.owner.raiseMouseMove(0, 0, 514, 0); // left up: never a menu
+            r.owner.raiseMouseMove(0, 0, 517, 0);
+            EXPECT_EQ(watch.bold, bold);
+            EXPECT_EQ(watch.defaultItem, bold ? r.owner.mnuOpen : nullptr);
         }
         QStringList expected{QStringLiteral("MouseUp 1"), QStringLiteral("MouseUp 2")};
-        if (c.popup)
+        if (popup)
             expected << QStringLiteral("popup");
         EXPECT_EQ(log, expected);
-        if (owner.mnuTray) {
-            EXPECT_EQ(owner.mnuTray->defaultAction(), nullptr); // bold for that popup only
+        if (r.owner.mnuTray) {
+            EXPECT_EQ(r.owner.mnuTray->defaultAction(), nullptr); // bold for that popup only
         }
     }
 }

@@ -19,6 +19,8 @@
 
 namespace systray_test {
 
+using namespace toolkit;
+
 enum class Shape { NoMenu, VisibleMenu, HiddenMenu, HiddenMenuWithDefault };
 
 // Tells how the menu hands an item to its style, which draws a default item in bold.
@@ -34,7 +36,7 @@ public:
     }
 };
 
-class Owner final : public toolkit::Form
+class Owner final : public Form
 {
 public:
     explicit Owner(Shape shape)
@@ -56,29 +58,38 @@ public:
     QAction *mnuOpen = nullptr;
 };
 
-using Call = toolkit::RecordingNotifyShell::Call;
+using Call = RecordingNotifyShell::Call;
+using Messages = std::vector<std::uint32_t>;
 
-inline std::uint32_t u32(const Call &call, std::size_t offset) { return toolkit::readU32(call.record, offset); }
-inline QString text(const Call &call, std::size_t offset, std::size_t units)
+// A component on a recording shell and an owner it is not yet bound to.
+struct Rig
 {
-    return toolkit::readText(call.record, offset, units);
-}
-
-struct SystrayTest : ::testing::Test
-{
-    toolkit::RecordingNotifyShell shell;
-    Owner owner{Shape::HiddenMenuWithDefault};
+    explicit Rig(Shape shape = Shape::HiddenMenuWithDefault)
+        : owner(shape)
+    {
+    }
+    RecordingNotifyShell shell;
+    Owner owner;
     std::unique_ptr<clsSystray> tray = std::make_unique<clsSystray>(&shell);
     std::uint32_t hIcon = owner.iconHandle();
 
-    // Bound, enabled, in the tray, shell calls so far forgotten.
+    // Bound and in the tray, shell calls so far forgotten.
     void addIcon(bool enable = true)
     {
         ASSERT_EQ(tray->SetOwner(&owner), 0);
         ASSERT_EQ(tray->AddIconToTray(hIcon, QStringLiteral("Kelvane"), enable), 0);
         shell.clear();
     }
-    const Call &last() const { return shell.calls.back(); }
+    // A field of the last record sent.
+    std::uint32_t last(std::size_t offset) const { return readU32(shell.calls.back().record, offset); }
+    QString lastText(std::size_t offset, std::size_t units) const
+    {
+        return readText(shell.calls.back().record, offset, units);
+    }
+};
+
+struct SystrayTest : ::testing::Test, Rig
+{
 };
 
 } // namespace systray_test
