@@ -87,12 +87,19 @@ void clsSystray::RefreshIcon()
     send(NIM_MODIFY);
 }
 
+std::int32_t clsSystray::trayRefusal() const
+{
+    if (!myInTray)
+        return -7;
+    if (!myEnabled)
+        return -8;
+    return 0;
+}
+
 std::int32_t clsSystray::RemoveIconFromTray()
 {
-    if (!myInTray) {
-        myLastError = -7;
-    } else if (!myEnabled) {
-        myLastError = -8;
+    if (const std::int32_t refusal = trayRefusal()) {
+        myLastError = refusal;
     } else {
         send(NIM_DELETE);
         myInTray = false;

@@ -82,6 +82,11 @@ signals:
     void BalloonHide();
 
 private:
+    // -7 while the icon is not in the tray, -8 while disabled, else 0: the refusals of the
+    // operations that need a live, enabled icon.
+    std::int32_t trayRefusal() const;
+    // Empties the balloon text and title and its flags, which withdraws a balloon.
+    void clearBalloonFields();
     void myForm_MouseMove(short &Button, short Shift, float X, float Y);
     void popupTrayMenu();
     // Writes Text into the UTF-16 field at `offset` holding `capacity` code units: at most

@@ -41,18 +41,14 @@ bool isBalloonStyle(std::int32_t style)
 std::int32_t clsSystray::ShowBalloon(const QString &Message, const QString &Title, std::int32_t Style,
                                      std::int32_t TimeOut)
 {
-    if (!myInTray) {
-        myLastError = -7;
-    } else if (!myEnabled) {
-        myLastError = -8;
+    if (const std::int32_t refusal = trayRefusal()) {
+        myLastError = refusal;
     } else if (!isBalloonStyle(Style)) {
         myLastError = -10;
     } else {
         writeU32(myIconData, nid::uFlags, NIF_INFO);
         if (Message.isEmpty()) {
-            writeUnit(myIconData, nid::szInfoTitle, 0, 0);
-            writeUnit(myIconData, nid::szInfo, 0, 0);
-            writeU32(myIconData, nid::dwInfoFlags, 0);
+            clearBalloonFields();
         } else {
             CopyTextToField(Message, nid::szInfo, nid::szInfoUnits);
             CopyTextToField(Title, nid::szInfoTitle, nid::szInfoTitleUnits);
@@ -65,17 +61,20 @@ std::int32_t clsSystray::ShowBalloon(const QString &Message, const QString &Titl
     return myLastError;
 }
 
+void clsSystray::clearBalloonFields()
+{
+    writeUnit(myIconData, nid::szInfoTitle, 0, 0);
+    writeUnit(myIconData, nid::szInfo, 0, 0);
+    writeU32(myIconData, nid::dwInfoFlags, 0);
+}
+
 std::int32_t clsSystray::HideBalloon()
 {
-    if (!myInTray) {
-        myLastError = -7;
-    } else if (!myEnabled) {
-        myLastError = -8;
+    if (const std::int32_t refusal = trayRefusal()) {
+        myLastError = refusal;
     } else {
         writeU32(myIconData, nid::uFlags, NIF_INFO);
-        writeUnit(myIconData, nid::szInfoTitle, 0, 0);
-        writeUnit(myIconData, nid::szInfo, 0, 0);
-        writeU32(myIconData, nid::dwInfoFlags, 0);
+        clearBalloonFields();
         RefreshIcon();
         myLastError = 0;
     }
