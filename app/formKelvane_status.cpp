@@ -33,14 +33,14 @@ void formKelvane::RefreshStatus()
     if (HScroll1->value() > HScroll1->maximum())
         (void)HScroll1->setValue(HScroll1->maximum());
 
-    const StatusTexts texts = statusTexts(MemInfo);
+    const BarTexts bar = barTexts(MemInfo);
     if (const auto free = freeFraction(MemInfo)) {
         // The bar starts two pixels up and left so its own border is cut off by the frame.
         moveTwips(Picture2, -2 * twipsPerPixelX(), -2 * twipsPerPixelY(), *free * widthTwips(Picture1));
         moveTwips(lblKelvane, 0, topTwips(lblKelvane), widthTwips(Picture2));
-        lblKelvane->setText(*texts.barText);
+        lblKelvane->setText(*bar.text);
     }
-    lblKelvane->setToolTip(texts.barTip);
+    lblKelvane->setToolTip(bar.tip);
 
     autoFreeCheck();
 }

@@ -36,13 +36,20 @@ StatusTexts statusTexts(const memory::MemoryInfo &info, const QLocale &locale)
             + usage + QStringLiteral(" of ") + formatNumber(info.TotalPhys.toDouble() / MB, u"#0.0", locale)
             + QStringLiteral(" MB");
         t.usageLine = QStringLiteral("Usage: ") + usage;
-        t.barText = formatNumber(*free, u"#0.0%", locale);
     }
     t.statusTip = QStringLiteral("Free: ") + formatNumber(freeKB, u"#,##0.0 KB", locale);
     t.caption = formatNumber(freeMB, u"###0.0", locale) + QStringLiteral("MB Kelvane v%1.%2")
                     .arg(toolkit::version::major)
                     .arg(toolkit::version::minor);
-    t.barTip = formatNumber(freeKB, u"#,##0.0 KB RAM", locale);
+    return t;
+}
+
+BarTexts barTexts(const memory::MemoryInfo &info, const QLocale &locale)
+{
+    BarTexts t;
+    if (const auto free = freeFraction(info))
+        t.text = formatNumber(*free, u"#0.0%", locale);
+    t.tip = formatNumber(info.AvailPhys.toDouble() / KB, u"#,##0.0 KB RAM", locale);
     return t;
 }
 

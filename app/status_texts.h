@@ -21,11 +21,19 @@ struct StatusTexts
     QString statusTip;                 // "Free: 786,432.0 KB"
     QString caption;                   // "768.0MB Kelvane v1.0"
     std::optional<QString> usageLine;  // "Usage: 62.5%", the tray tip's second line
-    std::optional<QString> barText;    // "37.5%", the free share on the usage bar
-    QString barTip;                    // "786,432.0 KB RAM"
 };
 
+// The texts of the status display, written at every refresh and every step of a release.
 StatusTexts statusTexts(const memory::MemoryInfo &info, const QLocale &locale = QLocale());
+
+struct BarTexts
+{
+    std::optional<QString> text; // "37.5%", the free share on the usage bar
+    QString tip;                 // "786,432.0 KB RAM"
+};
+
+// The usage bar's label and tool tip, written by the refresh only.
+BarTexts barTexts(const memory::MemoryInfo &info, const QLocale &locale = QLocale());
 
 // The amount slider's maximum: whole megabytes of TotalPhys - AvailPhys / 2. Empty when it
 // does not fit the slider's 16-bit range.

@@ -145,7 +145,7 @@ TEST(StatusTexts, totalOfZeroLeavesOnlyFiguresWithoutDivision)
     const StatusTexts t = statusTexts(info, QLocale::c());
     EXPECT_FALSE(t.statusLine);
     EXPECT_FALSE(t.usageLine);
-    EXPECT_FALSE(t.barText);
+    EXPECT_FALSE(barTexts(info, QLocale::c()).text);
     EXPECT_EQ(t.caption, QStringLiteral("1.0MB Kelvane v1.0"));
     EXPECT_FALSE(freeFraction(info));
 }
