@@ -1,0 +1,401 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settings/settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+
+namespace settings {
+namespace {
+
+// Far more than the program ever writes; a bigger file is not a settings file we should load
+// into memory or rewrite, so it counts as unreadable.
+constexpr qint64 maxFileSize = 4 * 1024 * 1024;
+
+constexpr std::string_view utf8Bom = "\xEF\xBB\xBF";
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return { bytes.constData(), static_cast<std::size_t>(bytes.size()) };
+}
+
+enum class FileState { Missing, Read, Unreadable };
+
+struct FileText
+{
+    FileState state = FileState::Missing;
+    QByteArray bytes;
+};
+
+FileText readFile(const QString &path)
+{
+    const QFileInfo info(path); // follows links: a dangling link is a missing file
+    if (!info.exists())
+        return {};
+    // isFile() also keeps FIFOs and devices out, whose open or read could block.
+    if (!info.isFile() || info.size() > maxFileSize)
+        return { FileState::Unreadable, {} };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return { FileState::Unreadable, {} };
+    QByteArray bytes = file.read(maxFileSize + 1); // the file may have grown since the stat
+    if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
+        return { FileState::Unreadable, {} };
+    return { FileState::Read, bytes };
+}
+
+// Where a key lives in the file text, as byte offsets; -1 when absent.
+struct Location
+{
+    // The value of the key's last definition in the section, blanks around it excluded.
+    qsizetype valueBegin = -1;
+    qsizetype valueEnd = -1;
+    // End (the '\n' or the end of the text) of the last header or key line of the section's
+    // last occurrence: where a new key goes.
+    qsizetype sectionEnd = -1;
+};
+
+// Lines before the first header belong to no section. A '[' line without ']' and a line
+// without '=' are kept but mean nothing.
+Location locate(std::string_view text, std::string_view section, std::string_view key)
+{
+    Location at;
+    bool inSection = false;
+    std::size_t pos = text.starts_with(utf8Bom) ? utf8Bom.size() : 0;
+    for (;;) {
+        std::size_t eol = text.find('\n', pos);
+        if (eol == std::string_view::npos)
+            eol = text.size();
+        const std::string_view line = text.substr(pos, eol - pos);
+        const std::string_view content = trimmed(line);
+        if (content.empty() || content.front() == ';' || content.front() == '#') {
+            // blank line or comment
+        } else if (content.front() == '[') {
+            const std::size_t close = content.find(']');
+            if (close != std::string_view::npos) {
+                inSection = trimmed(content.substr(1, close - 1)) == section;
+                if (inSection)
+                    at.sectionEnd = static_cast<qsizetype>(eol);
+            }
+        } else if (const std::size_t eq = line.find('='); inSection && eq != std::string_view::npos) {
+            at.sectionEnd = static_cast<qsizetype>(eol);
+            if (trimmed(line.substr(0, eq)) == key) {
+                const std::string_view rest = line.substr(eq + 1);
+                const std::string_view value = trimmed(rest);
+                const std::size_t lead
+                    = value.empty() ? 0 : static_cast<std::size_t>(value.data() - rest.data());
+                at.valueBegin = static_cast<qsizetype>(pos + eq + 1 + lead);
+                at.valueEnd = at.valueBegin + static_cast<qsizetype>(value.size());
+            }
+        }
+        if (eol == text.size())
+            return at;
+        pos = eol + 1;
+    }
+}
+
+// The stored text as the reader sees it: a value wholly inside one pair of double quotes
+// loses them and has \" and \\ unescaped; anything else is the text as it stands.
+QString decodeValue(std::string_view stored)
+{
+    const QString verbatim = QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
+    if (stored.size() < 2 || stored.front() != '"' || stored.back() != '"')
+        return verbatim;
+    std::string inner;
+    for (std::size_t i = 1; i < stored.size(); ++i) {
+        const char c = stored[i];
+        if (c == '\\' && i + 1 < stored.size() && (stored[i + 1] == '"' || stored[i + 1] == '\\')) {
+            inner += stored[++i];
+        } else if (c == '"') {
+            // The closing quote must be the last character, or the quotes are only part of the text.
+            if (i + 1 != stored.size())
+                return verbatim;
+            return QString::fromUtf8(inner.data(), static_cast<qsizetype>(inner.size()));
+        } else {
+            inner += c;
+        }
+    }
+    return verbatim; // the last quote was escaped: never closed
+}
+
+// The inverse of decodeValue: plain text unless the reader would strip or unquote something.
+QByteArray encodeValue(const QString &value)
+{
+    const QByteArray bytes = value.toUtf8();
+    const bool quote
+        = !bytes.isEmpty() && (isBlank(bytes.front()) || isBlank(bytes.back()) || bytes.contains('"'));
+    if (!quote)
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + 2);
+    out += '"';
+    for (const char c : bytes) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+// A section or key name that reads back as itself.
+bool storableName(const QString &name, bool isKey)
+{
+    for (const QChar c : name) {
+        if (c == u'=' || c == u'[' || c == u']' || c == u'\n' || c == u'\r')
+            return false;
+    }
+    if (!name.isEmpty()
+        && (name.front() == u' ' || name.front() == u'\t' || name.back() == u' ' || name.back() == u'\t'))
+        return false;
+    if (isKey && (name.isEmpty() || name.front() == u';' || name.front() == u'#'))
+        return false;
+    return true;
+}
+
+QByteArray withValue(
+    const QByteArray &text, const QByteArray &section, const QByteArray &key, const QByteArray &value)
+{
+    const Location at = locate(view(text), view(section), view(key));
+    if (at.valueBegin >= 0) {
+        QByteArray out = text;
+        return out.replace(at.valueBegin, at.valueEnd - at.valueBegin, value);
+    }
+    const QByteArray entry = key + '=' + value + '\n';
+    if (at.sectionEnd >= 0) {
+        QByteArray out = text;
+        if (at.sectionEnd == text.size()) // the section's line is the unterminated last one
+            return out + '\n' + entry;
+        return out.insert(at.sectionEnd + 1, entry);
+    }
+    QByteArray out = text;
+    if (!out.isEmpty() && !out.endsWith('\n'))
+        out += '\n';
+    return out + '[' + section + "]\n" + entry;
+}
+
+bool writeAtomically(const QString &path, const QByteArray &text)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    // QSaveFile writes a temporary file beside the target and renames it over the target on
+    // commit, so readers see the old file or the new one, never a mix. It resolves a link to
+    // the file it points to and gives the new file the old one's permissions.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+int digitOf(QChar c)
+{
+    return c.unicode() - u'0';
+}
+
+QStringView trimmedBlanks(QStringView text)
+{
+    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+        text = text.sliced(1);
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
+// A decimal text rounded to an integer, halves to even, decided on the digits themselves.
+// Empty when malformed, or when the integer part has more significant digits than an int64
+// can surely hold (far outside every range asked for).
+std::optional<std::int64_t> roundedDecimal(QStringView text)
+{
+    text = trimmedBlanks(text);
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::int64_t magnitude = 0;
+    int significant = 0;
+    bool anyDigit = false;
+    for (; i < n && isDigit(text[i]); ++i) {
+        anyDigit = true;
+        if ((magnitude != 0 || text[i] != u'0') && ++significant > 18)
+            return std::nullopt;
+        magnitude = magnitude * 10 + digitOf(text[i]);
+    }
+    if (i < n && text[i] == u'.') {
+        const qsizetype first = ++i;
+        bool tailNonZero = false;
+        for (; i < n && isDigit(text[i]); ++i) {
+            if (i > first && text[i] != u'0')
+                tailNonZero = true;
+        }
+        if (i > first) {
+            anyDigit = true;
+            const int d = digitOf(text[first]);
+            if (d > 5 || (d == 5 && (tailNonZero || magnitude % 2 != 0)))
+                ++magnitude;
+        }
+    }
+    if (!anyDigit || i != n)
+        return std::nullopt;
+    return negative ? -magnitude : magnitude;
+}
+
+template<typename Int> std::optional<Int> toInteger(QStringView text)
+{
+    const std::optional<std::int64_t> value = roundedDecimal(text);
+    if (!value || *value < std::numeric_limits<Int>::min() || *value > std::numeric_limits<Int>::max())
+        return std::nullopt;
+    return static_cast<Int>(*value);
+}
+
+} // namespace
+
+QString settingsPath(const QString &application)
+{
+    // The base-directory rules ignore a relative XDG_CONFIG_HOME.
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString base = config.startsWith(u'/') ? config : QDir::homePath() + QStringLiteral("/.config");
+    return base + u'/' + application + QStringLiteral(".ini");
+}
+
+QString GetSetting(
+    const QString &application, const QString &section, const QString &key, const QString &defaultValue)
+{
+    const FileText file = readFile(settingsPath(application));
+    if (file.state != FileState::Read)
+        return defaultValue;
+    const std::string_view text = view(file.bytes);
+    const Location at = locate(text, view(section.toUtf8()), view(key.toUtf8()));
+    if (at.valueBegin < 0)
+        return defaultValue;
+    return decodeValue(text.substr(
+        static_cast<std::size_t>(at.valueBegin), static_cast<std::size_t>(at.valueEnd - at.valueBegin)));
+}
+
+bool SaveSetting(const QString &application, const QString &section, const QString &key, const QString &value)
+{
+    if (!storableName(section, false) || !storableName(key, true) || value.contains(u'\n')
+        || value.contains(u'\r'))
+        return false;
+    const QString path = settingsPath(application);
+    const FileText file = readFile(path);
+    // Replacing a file we could not read would throw away whatever the user has in it.
+    if (file.state == FileState::Unreadable)
+        return false;
+    return writeAtomically(path, withValue(file.bytes, section.toUtf8(), key.toUtf8(), encodeValue(value)));
+}
+
+std::optional<std::int32_t> toLong(QStringView text)
+{
+    return toInteger<std::int32_t>(text);
+}
+
+std::optional<std::int16_t> toShort(QStringView text)
+{
+    return toInteger<std::int16_t>(text);
+}
+
+double leadingNumber(QStringView text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    // Blanks are skipped wherever they appear, inside the number as well.
+    const auto skipBlanks = [&] {
+        while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n'))
+            ++i;
+    };
+    const auto readDigits = [&](std::string &into) {
+        for (skipBlanks(); i < n && isDigit(text[i]); skipBlanks())
+            into += static_cast<char>(text[i++].unicode());
+    };
+
+    skipBlanks();
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    std::string whole;
+    std::string fraction;
+    readDigits(whole);
+    if (i < n && text[i] == u'.') {
+        ++i;
+        readDigits(fraction);
+    }
+    if (whole.empty() && fraction.empty())
+        return 0.0;
+
+    // The exponent counts only when digits follow its letter and sign; saturating keeps a
+    // huge one from overflowing while still meaning "far out of range".
+    constexpr std::int64_t exponentCap = 1'000'000'000;
+    std::int64_t exponent = 0;
+    const qsizetype afterMantissa = i;
+    if (i < n && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
+        ++i;
+        skipBlanks();
+        bool negativeExponent = false;
+        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+            negativeExponent = text[i++] == u'-';
+        std::string digits;
+        readDigits(digits);
+        if (digits.empty()) {
+            i = afterMantissa;
+        } else {
+            for (const char c : digits)
+                exponent = std::min(exponent * 10 + (c - '0'), exponentCap);
+            if (negativeExponent)
+                exponent = -exponent;
+        }
+    }
+
+    // from_chars, unlike strtod, ignores the locale's decimal point.
+    const std::string number
+        = (whole.empty() ? std::string("0") : whole) + '.' + fraction + 'e' + std::to_string(exponent);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Overflow or underflow: tell them apart by the position of the first significant digit.
+        const std::size_t firstWhole = whole.find_first_not_of('0');
+        const std::size_t firstFraction = fraction.find_first_not_of('0');
+        std::int64_t magnitude = exponent;
+        if (firstWhole != std::string::npos)
+            magnitude += static_cast<std::int64_t>(whole.size() - firstWhole);
+        else if (firstFraction != std::string::npos)
+            magnitude -= static_cast<std::int64_t>(firstFraction);
+        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc() || end != number.data() + number.size()) {
+        value = 0.0;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace settings
