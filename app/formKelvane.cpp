@@ -52,7 +52,11 @@ formKelvane::formKelvane(const KelvaneServices &services, QWidget *parent)
     centreOnScreen();
 }
 
-formKelvane::~formKelvane() = default;
+formKelvane::~formKelvane()
+{
+    // The setup dialog has no owner; it must not outlive the window whose values it sets.
+    delete m_setup;
+}
 
 void formKelvane::buildControls()
 {
@@ -82,6 +86,7 @@ void formKelvane::buildControls()
     lblCredits->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
     lblCredits->setCursor(Qt::PointingHandCursor);
     place(lblCredits, "lblCredits", 45, 1410, 1620, 225);
+    connect(lblCredits, &toolkit::Label::clicked, this, &formKelvane::lblCredits_Click);
 
     Image1 = new toolkit::Label(this);
     Image1->setPixmap(QPixmap::fromImage(programIcon()));
@@ -160,12 +165,11 @@ void formKelvane::buildMenus()
     mnuAutoFree->setChecked(true);
     mnuMain->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
     mnuExit = item("mnuExit", QStringLiteral("E&xit"));
-}
 
-void formKelvane::Form_Load()
-{
-    InitGraph();
-    RefreshStatus();
+    connect(mnuShow, &QAction::triggered, this, &formKelvane::mnuShow_Click);
+    connect(mnuMemSetup, &QAction::triggered, this, &formKelvane::mnuMemSetup_Click);
+    connect(mnuExit, &QAction::triggered, this, &formKelvane::mnuExit_Click);
+    connect(this, &toolkit::Form::MouseMove, this, &formKelvane::Form_MouseMove);
 }
 
 void formKelvane::InitGraph() { m_graph->init(); }

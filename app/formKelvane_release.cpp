@@ -120,4 +120,10 @@ void formKelvane::closeEvent(QCloseEvent *event)
         return;
     }
     toolkit::Form::closeEvent(event);
+    // A second close (a signal after "Exit", say) finds the work done.
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Form_Unload();
+    emit Unloaded();
 }

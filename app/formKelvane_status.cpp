@@ -3,6 +3,7 @@
 #include "app/formKelvane.h"
 
 #include "app/status_texts.h"
+#include "systray/clsSystray.h"
 #include "toolkit/label.h"
 #include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
@@ -20,7 +21,9 @@ void formKelvane::UpdateStatusText()
         lblStatus->setText(*texts.statusLine);
     lblStatus->setToolTip(texts.statusTip);
     setWindowTitle(texts.caption);
-    // The tray tip (the caption and the usage line) is written once the tray icon exists.
+    // The tray tip: the caption just written and the usage, on two lines.
+    if (SysTray && texts.usageLine)
+        SysTray->Tooltip(windowTitle() + QLatin1Char('\n') + *texts.usageLine);
 }
 
 void formKelvane::RefreshStatus()
@@ -44,5 +47,3 @@ void formKelvane::RefreshStatus()
 
     autoFreeCheck();
 }
-
-void formKelvane::autoFreeCheck() { }

@@ -3,6 +3,7 @@
 #include "memory/linux_kernel32.h"
 #include "memory/mmap_block_source.h"
 #include "toolkit/display.h"
+#include "toolkit/single_instance.h"
 #include "kelvane_version.h"
 
 #include <QApplication>
@@ -17,16 +18,30 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // One instance per user and login: a second start ends here, quietly and successfully,
+    // before it shows, reads or writes anything. The lock is held until the program ends.
+    const toolkit::InstanceLock instance(QStringLiteral("kelvane.lock"));
+    if (instance.anotherInstanceRuns())
+        return 0;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationVersion(QString::fromLatin1(toolkit::version::text));
     QApplication::setDesktopFileName(QStringLiteral("kelvane"));
+    // The program lives on in the tray with no window shown: it ends when the main window is
+    // unloaded, not when the last visible window (the setup dialog, say) closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
 
     memory::LinuxKernel32 kernel;
     memory::MmapBlockSource blocks;
-    formKelvane window(KelvaneServices{&kernel, &blocks});
+    formKelvane window(KelvaneServices{&kernel, &blocks, nullptr, arguments.join(QLatin1Char(' '))});
+    QObject::connect(&window, &formKelvane::Unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     toolkit::closeOnTerminationSignals(&window);
     window.Form_Load();
-    window.show();
+    if (!window.startsInTray())
+        window.show();
     return QApplication::exec();
 }

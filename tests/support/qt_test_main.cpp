@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main of every test executable: a QApplication on the offscreen platform (unless the
-// environment names another one), then GoogleTest.
+// environment names another one), then GoogleTest. Settings and runtime files go to a folder
+// of the run's own, never to the user's.
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,14 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    for (const char *name : {"config", "runtime"})
+        QDir(home.path()).mkdir(QString::fromLatin1(name));
+    QFile::setPermissions(home.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath(QStringLiteral("runtime"))));
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
