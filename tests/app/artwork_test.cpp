@@ -12,20 +12,14 @@ TEST(BottomStrip, holdsItsGradientStops)
 {
     const QImage strip = bottomStrip();
     ASSERT_EQ(strip.size(), QSize(4, 56));
-    const struct
-    {
-        int row;
-        QColor colour;
-    } stops[] = {{0, {255, 255, 255}},  {25, {151, 174, 214}}, {38, {209, 231, 255}}, {39, {209, 231, 255}},
-                 {46, {171, 183, 214}}, {47, {127, 144, 181}}, {48, {209, 215, 241}}, {54, {230, 234, 246}},
-                 {55, {126, 144, 180}}};
-    for (const auto &s : stops)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(strip.pixelColor(x, s.row), s.colour) << "row " << s.row << " x " << x;
-    for (int x = 0; x < 4; ++x)
+    const std::pair<int, QColor> stops[] = {{0, {255, 255, 255}}, {25, {151, 174, 214}}, {39, {209, 231, 255}},
+                                            {47, {127, 144, 181}}, {55, {126, 144, 180}}};
+    for (int x = 0; x < 4; ++x) {
+        for (const auto &[row, colour] : stops)
+            EXPECT_EQ(strip.pixelColor(x, row), colour) << "row " << row << " x " << x;
         EXPECT_EQ(strip.pixelColor(x, 31), x % 2 ? QColor(188, 207, 238) : QColor(182, 214, 230)) << x;
-    // Rows 5 to 25 darken steadily.
-    for (int row = 5; row <= 25; ++row)
+    }
+    for (int row = 5; row <= 25; ++row) // darkening steadily
         EXPECT_LT(strip.pixelColor(0, row).lightness(), strip.pixelColor(0, row - 1).lightness()) << row;
 }
 

@@ -1,54 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The release as the window shows it. What the run itself does with its blocks (slot cap,
 // failed blocks, amounts of 0, the 16-bit counter) is proved on the engine.
-#include "app/formKelvane.h"
-#include "tests/support/fake_block_source.h"
-#include "tests/support/fake_kernel32.h"
-#include "tests/support/qt_printers.h"
+#include "kelvane_rig.h"
 #include "toolkit/label.h"
-#include "toolkit/scrollbar.h"
-#include "toolkit/timer.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QLabel>
 #include <QPointer>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 namespace {
 
-constexpr std::uint64_t MiB = 1ull << 20;
-
-toolkit::ScrollBar *sliderOf(QWidget &window)
-{
-    return window.findChild<toolkit::ScrollBar *>(QStringLiteral("HScroll1"));
-}
-
-struct ReleaseWindowTest : ::testing::Test
+struct ReleaseWindowTest : ::testing::Test, EnglishLocale, KelvaneRig
 {
     ReleaseWindowTest()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        kernel.setPhysMB(2048, 768);
-        timer1()->setEnabled(false);
-        window.AutoKelvanePeak = 95; // as loaded; the hidden test window must not free by itself
-        window.RefreshStatus(); // slider maximum 1664
+        window.AutoKelvanePeak = 95; // as loaded: at 0 the hidden window would free at every refresh
+        window.RefreshStatus();      // slider maximum 1664
     }
-    ~ReleaseWindowTest() override { QLocale::setDefault(QLocale::c()); }
 
-    template<typename T> T *control(const char *name) { return window.findChild<T *>(QString::fromLatin1(name)); }
-    QPushButton *button() { return control<QPushButton>("btnFree"); }
-    toolkit::ScrollBar *slider() { return sliderOf(window); }
-    toolkit::Timer *timer1() { return control<toolkit::Timer>("Timer1"); }
-    QWidget *bar() { return control<QWidget>("Picture2"); }
-    QString barLabel() { return control<QLabel>("lblKelvane")->text(); }
-
+    QWidget *bar() const { return control("Picture2"); }
+    QString barLabel() const { return control<QLabel>("lblKelvane")->text(); }
     void expectIdle(int amount)
     {
         EXPECT_EQ(button()->text(), QStringLiteral("Free %1 MB").arg(amount));
@@ -56,12 +32,8 @@ struct ReleaseWindowTest : ::testing::Test
         EXPECT_TRUE(slider()->isEnabled());
         EXPECT_TRUE(timer1()->isEnabled());
         EXPECT_EQ(barLabel(), QStringLiteral("37.5%"));
-        EXPECT_EQ(bar()->geometry(), QRect(-2, -2, 69, 24)); // the free share again, 183 px * 0.375
+        EXPECT_EQ(bar()->geometry(), QRect(-2, -2, 69, 24)); // the free share again
     }
-
-    FakeKernel32 kernel;
-    FakeBlockSource blocks;
-    formKelvane window{KelvaneServices{&kernel, &blocks}};
 };
 
 // The idle caption shows the amount, clamped to the maximum, as a plain number. During a
@@ -70,7 +42,7 @@ struct ReleaseWindowTest : ::testing::Test
 TEST_F(ReleaseWindowTest, captionFollowsTheClampedAmountAndKeepsStopDuringARun)
 {
     ASSERT_TRUE(slider()->setMaximum(32767));
-    for (const int amount : {10, 0, 32767}) {
+    for (const int amount : {10, 32767}) {
         ASSERT_TRUE(slider()->setValue(amount));
         EXPECT_EQ(button()->text(), QStringLiteral("Free %1 MB").arg(amount)); // no digit grouping
     }
@@ -85,7 +57,7 @@ TEST_F(ReleaseWindowTest, captionFollowsTheClampedAmountAndKeepsStopDuringARun)
         if (call != 2)
             return;
         kernel.setPhysMB(1024, 1024); // the refresh below lowers the maximum to 512
-        window.findChild<toolkit::Label *>(QStringLiteral("lblStatus"))->clicked();
+        control<toolkit::Label>("lblStatus")->clicked();
         captionAfterClamp = button()->text();
         button()->click(); // a second request in the same event turn
     };
@@ -176,15 +148,13 @@ TEST(ReleaseWindowClose, closeDuringARunStopsItReleasesEverythingThenClosesOnce)
     QPointer<formKelvane> alive(window);
     window->AutoKelvanePeak = 95;
     window->RefreshStatus();
-    ASSERT_TRUE(sliderOf(*window)->setValue(10));
+    ASSERT_TRUE(window->findChild<toolkit::ScrollBar *>(QStringLiteral("HScroll1"))->setValue(10));
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
 
     int liveAtDestruction = -1;
     QObject::connect(window, &QObject::destroyed, [&] { liveAtDestruction = blocks.live(); });
-    int lastWindowClosed = 0;
-    const auto lastConnection =
-        QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { ++lastWindowClosed; });
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     blocks.onMake = [&](int call) {
         if (call == 3)
             QTimer::singleShot(0, window, [window] {
@@ -201,76 +171,13 @@ TEST(ReleaseWindowClose, closeDuringARunStopsItReleasesEverythingThenClosesOnce)
 
     QApplication::exec();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QObject::disconnect(lastConnection);
 
     EXPECT_FALSE(timedOut);
     EXPECT_EQ(blocks.released, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(lastWindowClosed, 1);
+    EXPECT_EQ(lastWindowClosed.count(), 1);
     EXPECT_TRUE(alive.isNull());
     EXPECT_EQ(liveAtDestruction, 0);
     delete alive.data();
-}
-
-QByteArray procSelf(const char *name)
-{
-    QFile file(QStringLiteral("/proc/self/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-std::uint64_t residentBytes()
-{
-    const QList<QByteArray> fields = procSelf("statm").split(' ');
-    return fields.size() > 1 ? fields[1].toULongLong() * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) : 0;
-}
-
-// A real run with the window's own mapped blocks: resident memory is sampled in every
-// event turn of the run; at step 100, 99 blocks (198 MiB) are held.
-TEST(ReleaseWindowRealMemory, hundredBlocksRaiseResidentMemoryAndGiveItBackAfterwards)
-{
-    FakeKernel32 kernel;
-    kernel.setPhysMB(2048, 768);
-    formKelvane window(KelvaneServices{&kernel, nullptr});
-    window.AutoKelvanePeak = 95;
-    window.RefreshStatus();
-    const QByteArray oomBefore = procSelf("oom_score_adj");
-    // Warm up the paths a run takes (text layout, timers), so the baseline holds them too.
-    ASSERT_TRUE(sliderOf(window)->setValue(0));
-    window.btnFree_Click();
-    ASSERT_TRUE(sliderOf(window)->setValue(100));
-
-    const std::uint64_t before = residentBytes();
-    std::uint64_t peak = 0;
-    QByteArray oomAtPeak;
-    int samples = 0;
-    QTimer sampler;
-    sampler.setInterval(0);
-    QObject::connect(&sampler, &QTimer::timeout, [&] {
-        ++samples;
-        if (const std::uint64_t now = residentBytes(); now > peak) {
-            peak = now;
-            oomAtPeak = procSelf("oom_score_adj");
-        }
-    });
-    sampler.start();
-    window.btnFree_Click();
-    sampler.stop();
-    const std::uint64_t after = residentBytes();
-
-    // The address sanitizer keeps one shadow byte per eight bytes the blocks covered.
-#ifdef __SANITIZE_ADDRESS__
-    constexpr std::uint64_t shadow = 100 * 2 * MiB / 8;
-#else
-    constexpr std::uint64_t shadow = 0;
-#endif
-    ASSERT_GE(samples, 100);
-    ASSERT_GT(peak, before);
-    EXPECT_GE(peak - before, 99 * 2 * MiB - 2 * MiB);
-    EXPECT_LE(peak - before, 100 * 2 * MiB + 16 * MiB + shadow);
-    EXPECT_LT(after > before ? after - before : 0, 8 * MiB + shadow);
-    EXPECT_EQ(oomAtPeak, QByteArray("1000\n"));
-    EXPECT_EQ(procSelf("oom_score_adj"), oomBefore);
-    std::printf("resident: before %.1f MiB, peak %.1f MiB, after %.1f MiB\n", static_cast<double>(before) / MiB,
-                static_cast<double>(peak) / MiB, static_cast<double>(after) / MiB);
 }
 
 } // namespace

@@ -1,30 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Start-up, tray mode and shutdown of the main window, against a recording tray shell and a
-// settings folder of the test's own. What the tray component does with its record is proved
-// on the component; here it is what the window asks of it and when.
-#include "app/formKelvane.h"
-#include "settings/settings_store.h"
-#include "systray/clsSystray.h"
-#include "tests/support/fake_block_source.h"
-#include "tests/support/fake_kernel32.h"
-#include "tests/support/qt_printers.h"
-#include "toolkit/notifyshell.h"
-#include "toolkit/scrollbar.h"
-#include "toolkit/timer.h"
+// Start-up, tray mode and shutdown of the main window: what it asks of the tray component and
+// when. What the component does with its record is proved on the component.
+#include "kelvane_rig.h"
+#include "tests/support/settings_folder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -32,267 +24,177 @@ namespace {
 using toolkit::NIM_ADD;
 using toolkit::NIM_DELETE;
 
-const QString app = QStringLiteral("Copperline");
-const QString section = QStringLiteral("Settings");
-
-QString stored(const QString &key) { return settings::GetSetting(app, section, key, QStringLiteral("<absent>")); }
-
-// A fresh settings folder for each test.
-struct SettingsFolder
+// Start-up as main runs it.
+void start(KelvaneRig &w)
 {
-    SettingsFolder() : previous(qgetenv("XDG_CONFIG_HOME")) { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
-    ~SettingsFolder() { qputenv("XDG_CONFIG_HOME", previous); }
-    void set(const char *key, const std::optional<QString> &value)
-    {
-        if (value) {
-            ASSERT_TRUE(settings::SaveSetting(app, section, QString::fromLatin1(key), *value));
-        }
-    }
-    QTemporaryDir dir;
-    QByteArray previous;
-};
+    w.window.Form_Load();
+    if (!w.window.startsInTray())
+        w.window.show();
+}
 
-struct Window
+// The tray icon's notification code, as the shell delivers it.
+void notify(KelvaneRig &w, int code) { w.window.raiseMouseMove(0, 0, static_cast<float>(code), 0); }
+
+// The items of the popup that `open` shows, read while it is open ("-" a separator, "[x]" a
+// checked item, "*" the bold default); then `choose` is triggered, or the popup dismissed.
+QString popupThen(const std::function<void()> &open, const QString &choose = {})
 {
-    explicit Window(const QString &commandLine = {})
-        : window(KelvaneServices{&kernel, &blocks, &shell, commandLine})
-    {
-        kernel.setPhysMB(2048, 768);
-        window.findChild<toolkit::Timer *>(QStringLiteral("Timer1"))->setEnabled(false);
-    }
-    // Start-up as main runs it.
-    void start()
-    {
-        window.Form_Load();
-        if (!window.startsInTray())
-            window.show();
-    }
-    bool inTray() const { return window.trayIcon() && window.trayIcon()->IsIconInTray(); }
-    QAction *item(const char *name) const { return window.findChild<QAction *>(QString::fromLatin1(name)); }
-    // The tray icon's notification code, as the shell delivers it.
-    void notify(int code) { window.raiseMouseMove(0, 0, code, 0); }
-
-    FakeKernel32 kernel;
-    FakeBlockSource blocks;
-    toolkit::RecordingNotifyShell shell;
-    formKelvane window;
-};
-
-// What an open popup showed, read while it was open; the popup is then closed with `choose`
-// (an item's text) triggered, or dismissed.
-struct PopupSeen
-{
-    std::vector<QString> items; // "-" for a separator, "[x] " before a checked item
-    QString bold;
-};
-
-PopupSeen openPopupThen(const std::function<void()> &open, const QString &choose = {})
-{
-    PopupSeen seen;
-    QTimer::singleShot(0, [&] {
+    QStringList seen;
+    QObject context; // no popup: the check goes with it
+    QTimer::singleShot(0, &context, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        for (QAction *a : menu->actions())
-            seen.items.push_back(a->isSeparator() ? QStringLiteral("-")
-                                                  : (a->isChecked() ? QStringLiteral("[x] ") : QString()) + a->text());
-        if (menu->defaultAction())
-            seen.bold = menu->defaultAction()->text();
-        QAction *chosen = nullptr;
-        for (QAction *a : menu->actions())
+        for (QAction *a : menu ? menu->actions() : QList<QAction *>()) {
+            const QString marks = QString(a->isChecked() ? "[x]" : "") + (a == menu->defaultAction() ? "*" : "");
+            seen << (a->isSeparator() ? QStringLiteral("-") : marks + a->text());
             if (!choose.isEmpty() && a->text() == choose)
-                chosen = a;
-        if (chosen)
-            menu->setActiveAction(chosen), QTest::keyClick(menu, Qt::Key_Return);
-        else
+                menu->setActiveAction(a);
+        }
+        if (menu && menu->activeAction())
+            QTest::keyClick(menu, Qt::Key_Return);
+        else if (menu)
             menu->close();
     });
     open();
-    return seen;
+    return seen.join(u'|');
 }
 
-TEST(TrayMode, minimiseShowAndHideFollowTheStateTable)
+struct TrayTest : ::testing::Test, SettingsFolder, KelvaneRig
 {
-    SettingsFolder folder;
-    Window w;
-    w.start();
-    ASSERT_TRUE(w.window.isVisible());
-    EXPECT_FALSE(w.inTray());
-    w.shell.clear();
+    TrayTest() { start(*this); }
+    QAction *item(const char *name) const { return control<QAction>(name); }
+};
+
+TEST_F(TrayTest, minimiseShowAndHideFollowTheStateTable)
+{
+    shell.clear();
 
     // Shown -> in tray: icon added with the caption as its tip, window hidden, state normal.
-    w.window.setWindowStateNumber(toolkit::Form::Minimized);
-    EXPECT_TRUE(w.inTray());
-    EXPECT_FALSE(w.window.isVisible());
-    EXPECT_EQ(w.window.windowStateNumber(), toolkit::Form::Normal);
-    ASSERT_FALSE(w.shell.calls.empty());
-    EXPECT_EQ(w.shell.calls.front().message, NIM_ADD);
-    EXPECT_EQ(w.window.trayIcon()->Tooltip(), w.window.windowTitle());
+    window.setWindowStateNumber(toolkit::Form::Minimized);
+    EXPECT_TRUE(inTray());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.windowStateNumber(), toolkit::Form::Normal);
+    ASSERT_FALSE(shell.calls.empty());
+    EXPECT_EQ(shell.calls.front().message, NIM_ADD);
+    EXPECT_EQ(window.trayIcon()->Tooltip(), window.windowTitle());
 
-    // A left click on the icon (513, 514) brings the window back and removes the icon.
-    w.shell.clear();
-    w.notify(513);
-    EXPECT_FALSE(w.window.isVisible()) << "only the button's release acts";
-    w.notify(514);
-    EXPECT_TRUE(w.window.isVisible());
-    EXPECT_FALSE(w.inTray());
-    EXPECT_EQ(w.shell.messages(), std::vector<std::uint32_t>{NIM_DELETE});
+    // Only the left button's release (514) brings the window back and removes the icon.
+    shell.clear();
+    notify(*this, 513);
+    EXPECT_FALSE(window.isVisible());
+    notify(*this, 514);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(inTray());
+    EXPECT_EQ(shell.messages(), std::vector<std::uint32_t>{NIM_DELETE});
 
     // "Show" while shown goes back to the tray; the refresh then keeps the tip current.
-    w.window.mnuShow_Click();
-    EXPECT_FALSE(w.window.isVisible());
-    EXPECT_TRUE(w.inTray());
-    w.window.RefreshStatus();
-    EXPECT_EQ(w.window.trayIcon()->Tooltip(), QStringLiteral("768.0MB Kelvane v1.0\nUsage: 62.5%"));
+    window.mnuShow_Click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(inTray());
+    window.RefreshStatus();
+    EXPECT_EQ(window.trayIcon()->Tooltip(), QStringLiteral("768.0MB Kelvane v1.0\nUsage: 62.5%"));
+
+    // Shown again behind the tray's back: minimising is refused by the tray, but still hides.
+    window.show();
+    window.setWindowStateNumber(toolkit::Form::Minimized);
+    EXPECT_EQ(window.trayIcon()->LastErrorNumber(), -9);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(inTray());
 }
 
-TEST(TrayMode, minimisingWithTheIconAlreadyInTheTrayStillHides)
+TEST_F(TrayTest, onlyTheRightButtonPopsTheMenuAndItsCommandsWorkUpToExit)
 {
-    SettingsFolder folder;
-    Window w;
-    w.start();
-    w.window.ShowTray();
-    w.window.show(); // shown again behind the tray's back, the icon still in
-    w.window.setWindowStateNumber(toolkit::Form::Minimized);
-    EXPECT_EQ(w.window.trayIcon()->LastErrorNumber(), -9);
-    EXPECT_FALSE(w.window.isVisible());
-    EXPECT_TRUE(w.inTray());
-}
-
-TEST(TrayMode, onlyTheReleaseCodesActAndOrdinaryMovesNever)
-{
-    SettingsFolder folder;
-    Window w;
-    w.start();
-    w.window.ShowTray();
-    // Codes that the window leaves to the tray component, and ordinary moves across the
-    // client area (at most 311 pixels), change nothing.
+    window.ShowTray();
+    // Codes left to the tray component, and ordinary moves (at most 311 pixels), do nothing.
     for (int code : {512, 513, 515, 516, 518, 519, 520, 1029, 0, 311}) {
-        const PopupSeen seen = openPopupThen([&] { w.notify(code); });
-        EXPECT_TRUE(seen.items.empty()) << code;
-        EXPECT_FALSE(w.window.isVisible()) << code;
+        EXPECT_EQ(popupThen([&] { notify(*this, code); }), QString()) << code;
+        EXPECT_FALSE(window.isVisible()) << code;
     }
-    w.window.show();
-    QTest::mouseMove(&w.window, QPoint(311, 50));
-    EXPECT_TRUE(w.window.isVisible());
+    const auto rightClick = [&] { notify(*this, 517); };
+    EXPECT_EQ(popupThen(rightClick),
+              QStringLiteral("*&Show Kelvane|-|Auto Kelvane Setup|[x]Auto Kelvane|-|E&xit"));
+    popupThen(rightClick, QStringLiteral("Auto Kelvane"));
+    EXPECT_FALSE(item("mnuAutoFree")->isChecked());
+    window.mnuAutoFree_Click();
+    EXPECT_TRUE(item("mnuAutoFree")->isChecked());
+    popupThen(rightClick, QStringLiteral("&Show Kelvane"));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(inTray());
+    QTest::mouseMove(&window, QPoint(311, 50)); // a real move over the shown window
+    EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-}
 
-TEST(TrayMode, rightClickPopsTheMenuWithShowInBoldAndItsCommandsWork)
-{
-    SettingsFolder folder;
-    Window w;
-    w.start();
-    w.window.ShowTray();
-
-    const PopupSeen seen = openPopupThen([&] { w.notify(517); });
-    const std::vector<QString> expected{QStringLiteral("&Show Kelvane"), QStringLiteral("-"),
-                                        QStringLiteral("Auto Kelvane Setup"), QStringLiteral("[x] Auto Kelvane"),
-                                        QStringLiteral("-"), QStringLiteral("E&xit")};
-    EXPECT_EQ(seen.items, expected);
-    EXPECT_EQ(seen.bold, QStringLiteral("&Show Kelvane"));
-    EXPECT_EQ(w.item("mnuShow")->font().bold(), false) << "bold belongs to the popup only";
-
-    // "Auto Kelvane" flips its check mark at each choice; "Show" brings the window back.
-    openPopupThen([&] { w.notify(517); }, QStringLiteral("Auto Kelvane"));
-    EXPECT_FALSE(w.item("mnuAutoFree")->isChecked());
-    w.window.mnuAutoFree_Click();
-    EXPECT_TRUE(w.item("mnuAutoFree")->isChecked());
-    openPopupThen([&] { w.notify(517); }, QStringLiteral("&Show Kelvane"));
-    EXPECT_TRUE(w.window.isVisible());
-    EXPECT_FALSE(w.inTray());
-}
-
-TEST(TrayMode, exitFromTheTrayStoresNormalRemovesTheIconAndUnloads)
-{
-    SettingsFolder folder;
-    Window w;
-    w.start();
-    w.window.ShowTray();
-    QSignalSpy unloaded(&w.window, &formKelvane::Unloaded);
-    openPopupThen([&] { w.notify(517); }, QStringLiteral("E&xit"));
+    // Exit from the tray stores the normal state, removes the icon and unloads once.
+    window.ShowTray();
+    QSignalSpy unloaded(&window, &formKelvane::Unloaded);
+    popupThen(rightClick, QStringLiteral("E&xit"));
     EXPECT_EQ(unloaded.count(), 1);
-    EXPECT_FALSE(w.inTray());
-    EXPECT_EQ(w.shell.calls.back().message, NIM_DELETE);
+    EXPECT_FALSE(inTray());
+    EXPECT_EQ(shell.calls.back().message, NIM_DELETE);
     EXPECT_EQ(stored(QStringLiteral("KelvaneTray")), QStringLiteral("0"));
-    w.window.close(); // a late second close (a signal, say) does the work once only
+    window.close(); // a late second close (a signal, say) does the work once only
     EXPECT_EQ(unloaded.count(), 1);
 }
-
-struct StartCase
-{
-    const char *commandLine;
-    std::optional<QString> trayValue; // KelvaneTray as stored; empty: absent
-    bool inTray;
-};
 
 TEST(StartUp, trayStartMatrix)
 {
-    const StartCase cases[] = {
-        {"", std::nullopt, false},
-        {"/tray", QStringLiteral("0"), true},
-        {"-q /Tray", std::nullopt, true},
-        {"tray", std::nullopt, false},
-        {"", QStringLiteral("1"), true},
-        {"", QStringLiteral("1.0"), true},
-        {"", QStringLiteral("1abc"), true},
-        {"", QStringLiteral(" 1"), true},
-        {"", QStringLiteral("2"), false},
-        {"", QStringLiteral("0"), false},
+    // Command line, KelvaneTray as stored (empty: absent), in the tray.
+    const std::tuple<const char *, std::optional<QString>, bool> cases[] = {
+        {"", std::nullopt, false},        {"/tray", QStringLiteral("0"), true},
+        {"-q /Tray", std::nullopt, true}, {"tray", std::nullopt, false},
+        {"", QStringLiteral("1"), true},  {"", QStringLiteral("1.0"), true},
+        {"", QStringLiteral("1abc"), true}, {"", QStringLiteral(" 1"), true},
+        {"", QStringLiteral("2"), false}, {"", QStringLiteral("0"), false},
         {"", QString(), false},
     };
-    for (const StartCase &c : cases) {
-        SCOPED_TRACE(std::string("command line '") + c.commandLine + "', KelvaneTray "
-                     + (c.trayValue ? c.trayValue->toStdString() : "absent"));
+    for (const auto &[commandLine, trayValue, inTray] : cases) {
+        SCOPED_TRACE(std::string("command line '") + commandLine + "', KelvaneTray "
+                     + (trayValue ? trayValue->toStdString() : "absent"));
         SettingsFolder folder;
-        folder.set("KelvaneTray", c.trayValue);
-        Window w(QString::fromLatin1(c.commandLine));
-        w.start();
-        EXPECT_EQ(w.window.startsInTray(), c.inTray);
-        EXPECT_EQ(w.inTray(), c.inTray);
-        EXPECT_EQ(w.window.isVisible(), !c.inTray);
+        if (trayValue) {
+            ASSERT_TRUE(folder.store(QStringLiteral("KelvaneTray"), *trayValue));
+        }
+        KelvaneRig w(QString::fromLatin1(commandLine));
+        start(w);
+        EXPECT_EQ(w.inTray(), inTray);
+        EXPECT_EQ(w.window.isVisible(), !inTray);
         EXPECT_EQ(w.window.windowStateNumber(), toolkit::Form::Normal);
-        if (c.inTray) {
-            // Restored from the tray, the window stands in the middle of the screen.
-            w.notify(514);
-            const QRect screen = QGuiApplication::primaryScreen()->geometry();
-            EXPECT_LE(std::abs(w.window.frameGeometry().center().x() - screen.center().x()), 1);
-            EXPECT_LE(std::abs(w.window.frameGeometry().center().y() - screen.center().y()), 1);
+        if (inTray) {
+            // Restored from the tray, the window stands in the middle of the screen. The frame
+            // is not known before the first showing, so it may sit off by the frame's width.
+            notify(w, 514);
+            const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+            const QRect frame = w.window.frameGeometry();
+            EXPECT_LE(std::abs(frame.center().x() - centre.x()), 1 + frame.width() - w.window.width());
+            EXPECT_LE(std::abs(frame.center().y() - centre.y()), 1 + frame.height() - w.window.height());
         }
     }
 }
 
-struct ThresholdCase
-{
-    std::optional<QString> peak, megabytes;
-    std::int32_t expectedPeak, expectedMegabytes;
-};
-
 TEST(StartUp, thresholdsFromTheStoreAndTheSliderAtItsMaximum)
 {
-    const ThresholdCase cases[] = {
+    // AutoKelvanePeak and AutoKelvaneMB as stored (empty: absent), and as loaded.
+    const std::tuple<std::optional<QString>, std::optional<QString>, std::int32_t, std::int32_t> cases[] = {
         {std::nullopt, std::nullopt, 95, 10}, // first run
         {QStringLiteral("abc"), QStringLiteral("10"), 0, 10},
         {QStringLiteral("120"), QStringLiteral("2000"), 120, 2000},
         {QStringLiteral("94.5"), QStringLiteral("95.5"), 94, 96},
         {QString(), QStringLiteral("-5"), 0, -5},
     };
-    for (const ThresholdCase &c : cases) {
-        SCOPED_TRACE(c.peak.value_or(QStringLiteral("<absent>")).toStdString());
+    for (const auto &[peak, megabytes, expectedPeak, expectedMegabytes] : cases) {
+        SCOPED_TRACE(peak.value_or(QStringLiteral("<absent>")).toStdString());
         SettingsFolder folder;
-        folder.set("AutoKelvanePeak", c.peak);
-        folder.set("AutoKelvaneMB", c.megabytes);
-        Window w;
+        for (const auto &[key, value] : {std::pair{"AutoKelvanePeak", peak}, {"AutoKelvaneMB", megabytes}}) {
+            if (value) {
+                ASSERT_TRUE(folder.store(QString::fromLatin1(key), *value));
+            }
+        }
+        KelvaneRig w;
         w.kernel.setPhysMB(2048, 1900); // nothing near any of these peaks
-        w.start();
-        EXPECT_EQ(w.window.AutoKelvanePeak, c.expectedPeak);
-        EXPECT_EQ(w.window.AutoKelvaneMB, c.expectedMegabytes);
-        EXPECT_FALSE(w.window.startsInTray());
-        auto *slider = w.window.findChild<toolkit::ScrollBar *>(QStringLiteral("HScroll1"));
-        EXPECT_EQ(slider->value(), 1098); // 2048 - 1900 / 2
-        EXPECT_EQ(w.window.findChild<QPushButton *>(QStringLiteral("btnFree"))->text(), QStringLiteral("Free 1098 MB"));
-        // Reading stores nothing.
-        EXPECT_EQ(stored(QStringLiteral("AutoKelvanePeak")), c.peak.value_or(QStringLiteral("<absent>")));
+        start(w);
+        EXPECT_EQ(w.window.AutoKelvanePeak, expectedPeak);
+        EXPECT_EQ(w.window.AutoKelvaneMB, expectedMegabytes);
+        EXPECT_EQ(w.slider()->value(), 1098); // 2048 - 1900 / 2
+        EXPECT_EQ(folder.stored(QStringLiteral("AutoKelvanePeak")), peak.value_or(QStringLiteral("<absent>")));
     }
 }
 

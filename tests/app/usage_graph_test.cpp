@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/formKelvane.h"
 #include "app/usage_graph.h"
-#include "tests/support/fake_kernel32.h"
-#include "tests/support/qt_printers.h"
+#include "kelvane_rig.h"
 #include "toolkit/picturebox.h"
-#include "toolkit/timer.h"
 
 #include <gtest/gtest.h>
 
@@ -38,13 +35,16 @@ struct UsageGraphTest : ::testing::Test
         graph.init();
     }
     QColor at(int x, int y) { return box.image().pixelColor(x, y); }
-    // The colours of one column, top to bottom.
-    std::vector<QColor> column(int x)
+    // The newest column, top to bottom, expected to hold the grid row and the given points.
+    void expectNewest(const std::vector<std::pair<int, QColor>> &points)
     {
-        std::vector<QColor> c;
+        std::vector<QColor> expected(SH, Black), actual;
+        expected[UsageGraph::GridRow] = UsageGraph::GridColour;
+        for (const auto &[y, colour] : points)
+            expected[static_cast<std::size_t>(y)] = colour;
         for (int y = 0; y < SH; ++y)
-            c.push_back(at(x, y));
-        return c;
+            actual.push_back(at(SW - 1, y));
+        EXPECT_EQ(actual, expected);
     }
 
     static constexpr int SW = 106;
@@ -53,32 +53,24 @@ struct UsageGraphTest : ::testing::Test
     UsageGraph graph{box};
 };
 
-TEST_F(UsageGraphTest, initDrawsTheGridOnly)
+TEST_F(UsageGraphTest, nothingBeforeTheFirstGoodRecordThenSinglePointsAndAZeroTotalKeepsThem)
 {
-    for (int x = 0; x < SW; ++x) {
-        for (int y = 0; y < SH; ++y) {
-            const bool grid = y == UsageGraph::GridRow || (x - 5) % 20 == 0;
-            EXPECT_EQ(at(x, y), grid ? UsageGraph::GridColour : Black) << x << "," << y;
-        }
-    }
+    graph.tick(MemoryInfo{});
+    expectNewest({});
+    const std::vector<std::pair<int, QColor>> points{
+        {7, UsageGraph::VirtualColour}, {21, UsageGraph::PageFileColour}, {14, UsageGraph::RamColour}};
+    graph.tick(record(0.25, 0.75, 0.5));
+    expectNewest(points);
+    graph.tick(MemoryInfo{}); // a failed probe: every field 0
+    expectNewest(points);
 }
 
-TEST_F(UsageGraphTest, firstTickPlotsThreeSinglePixelsInTheNewColumn)
-{
-    graph.tick(record(0.25, 0.75, 0.5)); // rows 7, 21, 14
-    std::vector<QColor> expected(SH, Black);
-    expected[UsageGraph::GridRow] = UsageGraph::GridColour;
-    expected[7] = UsageGraph::VirtualColour;
-    expected[21] = UsageGraph::PageFileColour;
-    expected[14] = UsageGraph::RamColour;
-    EXPECT_EQ(column(SW - 1), expected);
-    // No segment reaches back into the scrolled column, which is the grid line from x = 105.
-    EXPECT_EQ(column(SW - 2), std::vector<QColor>(SH, UsageGraph::GridColour));
-}
-
-TEST_F(UsageGraphTest, laterTicksJoinSegmentsAndTheGridScrolls)
+TEST_F(UsageGraphTest, laterTicksJoinSegmentsTheGridScrollsAndRamIsOnTop)
 {
     graph.tick(record(0.25, 0.75, 10.0 / SH));
+    // No segment reaches back into the scrolled column, which is the grid line from x = 105.
+    EXPECT_EQ(at(SW - 2, 0), UsageGraph::GridColour);
+    EXPECT_EQ(at(SW - 2, 10), UsageGraph::GridColour);
     graph.tick(record(0.25, 0.75, 20.0 / SH));
     EXPECT_EQ(at(SW - 2, 10), UsageGraph::RamColour);
     EXPECT_EQ(at(SW - 1, 20), UsageGraph::RamColour);
@@ -86,24 +78,10 @@ TEST_F(UsageGraphTest, laterTicksJoinSegmentsAndTheGridScrolls)
     for (int y = 11; y < 20; ++y)
         green += (at(SW - 2, y) == UsageGraph::RamColour) + (at(SW - 1, y) == UsageGraph::RamColour);
     EXPECT_EQ(green, 9); // one pixel per row between the ends
-    // The vertical grid line that stood at x = 105 has moved two columns left.
-    EXPECT_EQ(at(SW - 3, 0), UsageGraph::GridColour);
+    EXPECT_EQ(at(SW - 3, 0), UsageGraph::GridColour); // the grid line from x = 105, two columns on
     EXPECT_EQ(at(SW - 3, 27), UsageGraph::GridColour);
-}
 
-TEST_F(UsageGraphTest, everyTwentiethTickEntersAGridColumn)
-{
-    for (int tick = 1; tick <= 40; ++tick) {
-        graph.tick(record(1.0, 1.0, 1.0)); // 0 % usage: on row SH, below the visible area
-        const bool gridTick = tick % 20 == 0;
-        EXPECT_EQ(at(SW - 1, 0), gridTick ? UsageGraph::GridColour : Black) << tick;
-        EXPECT_EQ(at(SW - 1, SH - 1), gridTick ? UsageGraph::GridColour : Black) << tick;
-        EXPECT_EQ(at(SW - 1, UsageGraph::GridRow), UsageGraph::GridColour) << tick;
-    }
-}
-
-TEST_F(UsageGraphTest, ramCoversPageFileWhichCoversVirtualMemory)
-{
+    // RAM covers the page file, which covers virtual memory.
     graph.tick(record(0.5, 0.5, 0.5));
     EXPECT_EQ(at(SW - 1, 14), UsageGraph::RamColour);
     graph.tick(record(0.5, 0.5, 0.0));
@@ -111,47 +89,41 @@ TEST_F(UsageGraphTest, ramCoversPageFileWhichCoversVirtualMemory)
     EXPECT_EQ(at(SW - 1, 0), UsageGraph::RamColour); // 100 % usage on row 0
 }
 
-TEST_F(UsageGraphTest, zeroTotalKeepsTheLastGoodPoint)
+TEST_F(UsageGraphTest, initDrawsTheGridOnlyAndEveryTwentiethTickEntersAGridColumn)
 {
-    graph.tick(record(0.25, 0.75, 0.5));
-    MemoryInfo failed; // every field 0
-    graph.tick(failed);
-    EXPECT_EQ(at(SW - 1, 14), UsageGraph::RamColour);
-    EXPECT_EQ(at(SW - 1, 7), UsageGraph::VirtualColour);
-    EXPECT_EQ(at(SW - 1, 21), UsageGraph::PageFileColour);
-}
-
-TEST_F(UsageGraphTest, nothingIsPlottedBeforeTheFirstGoodRecord)
-{
-    graph.tick(MemoryInfo{});
-    std::vector<QColor> expected(SH, Black);
-    expected[UsageGraph::GridRow] = UsageGraph::GridColour;
-    EXPECT_EQ(column(SW - 1), expected);
+    for (int x = 0; x < SW; ++x)
+        for (int y = 0; y < SH; ++y)
+            EXPECT_EQ(at(x, y), y == UsageGraph::GridRow || (x - 5) % 20 == 0 ? UsageGraph::GridColour : Black)
+                << x << "," << y;
+    for (int tick = 1; tick <= 40; ++tick) {
+        graph.tick(record(1.0, 1.0, 1.0)); // 0 % usage: on row SH, below the visible area
+        const QColor expected = tick % 20 == 0 ? UsageGraph::GridColour : Black;
+        EXPECT_EQ(at(SW - 1, 0), expected) << tick;
+        EXPECT_EQ(at(SW - 1, SH - 1), expected) << tick;
+        EXPECT_EQ(at(SW - 1, UsageGraph::GridRow), UsageGraph::GridColour) << tick;
+    }
 }
 
 TEST(UsageGraphToolTip, wholePercentsWithTwoBlanksBeforeEachHyphen)
 {
-    EXPECT_EQ(UsageGraph::toolTip(record(0.88, 0.80, 0.547), QLocale::c()),
+    MemoryInfo info = record(0.88, 0.80, 0.547);
+    EXPECT_EQ(UsageGraph::toolTip(info, QLocale::c()),
               QStringLiteral("Usage: 45% RAM  - 12% Virtual Memory  - 20% Page File"));
-    MemoryInfo noSwap = record(0.88, 0.80, 0.547);
-    noSwap.TotalPageFile = Currency();
-    EXPECT_FALSE(UsageGraph::toolTip(noSwap));
+    info.TotalPageFile = Currency();
+    EXPECT_FALSE(UsageGraph::toolTip(info));
 }
 
-TEST(UsageGraphWindow, ticksPlotTheLastRecordWithoutProbing)
+TEST(UsageGraphWindow, timer2PlotsTheLastRecordWithoutProbing)
 {
-    FakeKernel32 kernel;
-    kernel.setPhysMB(2048, 1024);
-    formKelvane window{KelvaneServices{&kernel}};
-    window.findChild<toolkit::Timer *>(QStringLiteral("Timer1"))->setEnabled(false);
-    window.findChild<toolkit::Timer *>(QStringLiteral("Timer2"))->setEnabled(false);
-    window.Form_Load();
-    auto *picStat = window.findChild<toolkit::PictureBox *>(QStringLiteral("picStat"));
-    EXPECT_EQ(picStat->toolTip(), QString()); // absent until the first tick
+    KelvaneRig w;
+    w.kernel.setPhysMB(2048, 1024);
+    w.control<toolkit::Timer>("Timer2")->setEnabled(false);
+    w.window.Form_Load();
+    auto *picStat = w.control<toolkit::PictureBox>("picStat");
 
-    const int probes = kernel.extendedCalls;
-    window.Timer2_Timer();
-    EXPECT_EQ(kernel.extendedCalls, probes);
+    const int probes = w.kernel.extendedCalls;
+    ASSERT_TRUE(QMetaObject::invokeMethod(w.control<toolkit::Timer>("Timer2"), "timeout", Qt::DirectConnection));
+    EXPECT_EQ(w.kernel.extendedCalls, probes);
     EXPECT_EQ(picStat->toolTip(), QStringLiteral("Usage: 50% RAM  - 50% Virtual Memory  - 50% Page File"));
     const QImage image = picStat->image();
     EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() / 2), UsageGraph::RamColour);

@@ -7,30 +7,25 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace memory;
 
 namespace {
 
+Currency bytes(std::uint64_t count) { return *Currency::fromUnsigned(count); }
+
 TEST(Currency, unsignedConversionIsExactUpToTheTypesLimit)
 {
-    const struct
-    {
-        std::uint64_t bytes;
-        bool fits;
-    } cases[] = {
-        {0, true},
-        {8589934592ull, true},            // 8 GiB
-        {0xFFFFFFFFFFFull, true},
-        {922337203685477ull, true},       // the largest whole count that fits
-        {922337203685478ull, false},      // one more overflows
-        {std::numeric_limits<std::uint64_t>::max(), false},
-    };
-    for (const auto &c : cases) {
-        const auto value = Currency::fromUnsigned(c.bytes);
-        ASSERT_EQ(value.has_value(), c.fits) << c.bytes;
-        if (c.fits) {
-            EXPECT_EQ(value->scaled(), static_cast<std::int64_t>(c.bytes) * 10000) << c.bytes;
+    // Bytes, fits: 922337203685477 is the largest whole count that does.
+    const std::pair<std::uint64_t, bool> cases[] = {{0, true}, {8589934592ull, true}, {922337203685477ull, true},
+                                                    {922337203685478ull, false},
+                                                    {std::numeric_limits<std::uint64_t>::max(), false}};
+    for (const auto &[count, fits] : cases) {
+        const auto value = Currency::fromUnsigned(count);
+        ASSERT_EQ(value.has_value(), fits) << count;
+        if (fits) {
+            EXPECT_EQ(value->scaled(), static_cast<std::int64_t>(count) * 10000) << count;
         }
     }
 }
@@ -47,19 +42,7 @@ TEST(Currency, doubleConversionRoundsToTheLastPlaceAndRefusesWhatDoesNotFit)
     EXPECT_FALSE(Currency::fromScaled(std::numeric_limits<std::int64_t>::min()).minus(Currency::fromScaled(1)));
 }
 
-TEST(UnsignedToDouble, readsTheWordAsUnsigned)
-{
-    const struct
-    {
-        std::uint32_t word;
-        double expected;
-    } cases[] = {{0, 0.0}, {1, 1.0}, {0x7FFFFFFF, 2147483647.0}, {0x80000000, 2147483648.0},
-                 {0xC0000000, 3221225472.0}, {0xFFFFFFFF, 4294967295.0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(UnsignedToDouble(static_cast<std::int32_t>(c.word)), c.expected) << std::hex << c.word;
-}
-
-TEST(GetMemoryStatus, extendedPathCarriesExactCountsBeyond32Bits)
+TEST(GetMemoryStatus, extendedPathCarriesExactCountsAndACountThatDoesNotFitIsZero)
 {
     FakeKernel32 kernel;
     kernel.ex.dwMemoryLoad = 37;
@@ -67,29 +50,17 @@ TEST(GetMemoryStatus, extendedPathCarriesExactCountsBeyond32Bits)
     kernel.ex.ullAvailPhys = 5368709121ull;
     kernel.ex.ullTotalPageFile = 12884901888ull;
     kernel.ex.ullAvailPageFile = 1;
-    kernel.ex.ullTotalVirtual = 0x7FFFFFFFF000ull;
+    kernel.ex.ullTotalVirtual = 922337203685478ull; // one byte past what the type holds
     kernel.ex.ullAvailVirtual = 0x7FFF00000000ull;
 
     const MemoryInfo info = GetMemoryStatus(kernel);
     EXPECT_EQ(kernel.extendedCalls, 1);
     EXPECT_EQ(kernel.legacyCalls, 0);
     EXPECT_EQ(info.MemoryLoad, 37);
-    EXPECT_EQ(info.TotalPhys, *Currency::fromUnsigned(8589934592ull));
-    EXPECT_EQ(info.AvailPhys, *Currency::fromUnsigned(5368709121ull));
-    EXPECT_EQ(info.TotalPageFile, *Currency::fromUnsigned(12884901888ull));
-    EXPECT_EQ(info.AvailPageFile, *Currency::fromUnsigned(1));
-    EXPECT_EQ(info.TotalVirtual, *Currency::fromUnsigned(0x7FFFFFFFF000ull));
-    EXPECT_EQ(info.AvailVirtual, *Currency::fromUnsigned(0x7FFF00000000ull));
-}
-
-TEST(GetMemoryStatus, countThatDoesNotFitLeavesOnlyThatFieldZero)
-{
-    FakeKernel32 kernel;
-    kernel.setPhysMB(2048, 768);
-    kernel.ex.ullTotalVirtual = 922337203685478ull;
-    const MemoryInfo info = GetMemoryStatus(kernel);
-    EXPECT_EQ(info.TotalVirtual.scaled(), 0);
-    EXPECT_EQ(info.TotalPhys, *Currency::fromUnsigned(2048ull << 20));
+    EXPECT_EQ((std::vector{info.TotalPhys, info.AvailPhys, info.TotalPageFile, info.AvailPageFile,
+                           info.TotalVirtual, info.AvailVirtual}),
+              (std::vector{bytes(8589934592ull), bytes(5368709121ull), bytes(12884901888ull), bytes(1),
+                           Currency(), bytes(0x7FFF00000000ull)}));
 }
 
 TEST(GetMemoryStatus, versionWordWithTopBitTakesOlderPathEvenWithExtendedCall)
@@ -100,7 +71,7 @@ TEST(GetMemoryStatus, versionWordWithTopBitTakesOlderPathEvenWithExtendedCall)
     kernel.legacy.dwMemoryLoad = 25;
     kernel.legacy.dwTotalPhys = 0xC0000000;
     kernel.legacy.dwAvailPhys = 0x80000000;
-    kernel.legacy.dwTotalPageFile = 0xFFFFFFFF;
+    kernel.legacy.dwTotalPageFile = 0xFFFFFFFF; // words with the top bit set read as unsigned
     kernel.legacy.dwAvailPageFile = 12345;
     kernel.legacy.dwTotalVirtual = 0x7FFE0000;
     kernel.legacy.dwAvailVirtual = 0x7000000;
@@ -109,12 +80,10 @@ TEST(GetMemoryStatus, versionWordWithTopBitTakesOlderPathEvenWithExtendedCall)
     EXPECT_EQ(kernel.extendedCalls, 0);
     EXPECT_EQ(kernel.legacyCalls, 1);
     EXPECT_EQ(info.MemoryLoad, 25);
-    EXPECT_EQ(info.TotalPhys.toDouble(), 3221225472.0);
-    EXPECT_EQ(info.AvailPhys.toDouble(), 2147483648.0);
-    EXPECT_EQ(info.TotalPageFile.toDouble(), 4294967295.0);
-    EXPECT_EQ(info.AvailPageFile.toDouble(), 12345.0);
-    EXPECT_EQ(info.TotalVirtual.toDouble(), 2147352576.0);
-    EXPECT_EQ(info.AvailVirtual.toDouble(), 117440512.0);
+    EXPECT_EQ((std::vector{info.TotalPhys.toDouble(), info.AvailPhys.toDouble(), info.TotalPageFile.toDouble(),
+                           info.AvailPageFile.toDouble(), info.TotalVirtual.toDouble(),
+                           info.AvailVirtual.toDouble()}),
+              (std::vector{3221225472.0, 2147483648.0, 4294967295.0, 12345.0, 2147352576.0, 117440512.0}));
 }
 
 TEST(GetMemoryStatus, failedCallGivesAllZeroRecord)

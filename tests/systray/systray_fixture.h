@@ -58,7 +58,6 @@ public:
     QAction *mnuOpen = nullptr;
 };
 
-using Call = RecordingNotifyShell::Call;
 using Messages = std::vector<std::uint32_t>;
 
 // A component on a recording shell and an owner it is not yet bound to.

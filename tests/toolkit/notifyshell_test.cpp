@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace toolkit;
@@ -23,29 +24,21 @@ QIcon solidIcon(Qt::GlobalColor colour)
     return QIcon(picture);
 }
 
-TEST(Handles, windowsAndIconsGetStableDistinctHandlesThatResolveBack)
+// Every test below finds icons by their window's handle; here what those tests cannot see.
+TEST(Handles, iconsAndWindowsThatGoAreNeverConfusedWithOthers)
 {
     EXPECT_EQ(handles::forWindow(nullptr), 0u);
     EXPECT_EQ(handles::forIcon(QIcon()), 0u);
-    EXPECT_EQ(handles::window(0), nullptr);
+    const QIcon icon = solidIcon(Qt::red);
+    const std::uint32_t hIcon = handles::forIcon(icon);
+    EXPECT_EQ(handles::forIcon(QIcon(icon)), hIcon);
+    EXPECT_NE(handles::forIcon(solidIcon(Qt::red)), hIcon); // another icon, another handle
+    EXPECT_EQ(handles::icon(hIcon).cacheKey(), icon.cacheKey());
+    EXPECT_EQ(handles::window(hIcon), nullptr); // an icon's handle is no window
 
     auto first = std::make_unique<QWidget>();
-    QWidget second;
     const std::uint32_t h1 = handles::forWindow(first.get());
-    EXPECT_NE(h1, 0u);
-    EXPECT_EQ(handles::forWindow(first.get()), h1);
-    EXPECT_NE(handles::forWindow(&second), h1);
-    EXPECT_EQ(handles::window(h1), first.get());
-
-    const QIcon icon = solidIcon(Qt::red);
-    const QIcon copy = icon;
-    const std::uint32_t hIcon = handles::forIcon(icon);
-    EXPECT_EQ(handles::forIcon(copy), hIcon);
-    EXPECT_NE(handles::forIcon(solidIcon(Qt::red)), hIcon); // other contents, other handle
-    EXPECT_EQ(handles::icon(hIcon).cacheKey(), icon.cacheKey());
-    EXPECT_TRUE(handles::icon(h1).isNull()); // a window's handle is no icon
-    EXPECT_EQ(handles::window(hIcon), nullptr);
-
+    EXPECT_TRUE(handles::icon(h1).isNull());
     first.reset();
     EXPECT_EQ(handles::window(h1), nullptr);
     QWidget later; // may take the old address; never the old handle
@@ -57,7 +50,6 @@ struct QtShellTest : ::testing::Test
     QtShellTest()
     {
         owner.setWindowIcon(solidIcon(Qt::blue));
-        writeU32(record, nid::cbSize, NotifyIconDataSize);
         writeU32(record, nid::hWnd, owner.hWnd());
         writeU32(record, nid::uCallbackMessage, WM_MOUSEMOVE);
         writeU32(record, nid::hIcon, owner.iconHandle());
@@ -73,7 +65,17 @@ struct QtShellTest : ::testing::Test
         for (qsizetype i = 0; i <= s.size(); ++i)
             writeUnit(record, offset, static_cast<std::size_t>(i), i < s.size() ? s.at(i).unicode() : 0);
     }
+    bool send(std::uint32_t message) { return shell.Shell_NotifyIconW(message, record); }
     const QtNotifyShell::Icon *icon() const { return shell.find(owner.hWnd(), 0); }
+    // The codes the owner gets for what `act` does to the icon, once queued events have run.
+    std::vector<int> codesFor(const std::function<void()> &act)
+    {
+        codes.clear();
+        act();
+        EXPECT_TRUE(codes.empty()); // posted, not sent
+        QCoreApplication::processEvents();
+        return codes;
+    }
 
     Form owner;
     QtNotifyShell shell;
@@ -83,57 +85,55 @@ struct QtShellTest : ::testing::Test
 
 TEST_F(QtShellTest, keepsOneIconPerWindowAndIdWithoutATrayToShowIt)
 {
-    EXPECT_FALSE(shell.Shell_NotifyIconW(NIM_MODIFY, record)); // not added yet
-    ASSERT_TRUE(shell.Shell_NotifyIconW(NIM_ADD, record));
-    EXPECT_FALSE(shell.Shell_NotifyIconW(NIM_ADD, record));
+    EXPECT_FALSE(send(NIM_MODIFY)); // not added yet
+    ASSERT_TRUE(send(NIM_ADD));
+    EXPECT_FALSE(send(NIM_ADD));
     ASSERT_NE(icon(), nullptr);
     EXPECT_EQ(icon()->tray->toolTip(), QStringLiteral("Kelvane"));
     EXPECT_EQ(icon()->tray->icon().cacheKey(), owner.windowIcon().cacheKey());
     EXPECT_FALSE(icon()->tray->isVisible()); // offscreen: no notification area
-    EXPECT_EQ(icon()->callbackMessage, WM_MOUSEMOVE);
 
     writeU32(record, nid::uVersion, NOTIFYICON_VERSION);
-    EXPECT_TRUE(shell.Shell_NotifyIconW(NIM_SETVERSION, record));
+    EXPECT_TRUE(send(NIM_SETVERSION));
     EXPECT_EQ(icon()->version, 3u);
     writeU32(record, nid::uFlags, NIF_MESSAGE); // the tip is not applied without NIF_TIP
     setText(nid::szTip, "ignored");
-    EXPECT_TRUE(shell.Shell_NotifyIconW(NIM_MODIFY, record));
+    EXPECT_TRUE(send(NIM_MODIFY));
     EXPECT_EQ(icon()->tray->toolTip(), QStringLiteral("Kelvane"));
-    EXPECT_FALSE(shell.Shell_NotifyIconW(3, record));
+    EXPECT_FALSE(send(3));
 
     writeU32(record, nid::uID, 1); // another icon of the same window
-    EXPECT_FALSE(shell.Shell_NotifyIconW(NIM_DELETE, record));
+    EXPECT_FALSE(send(NIM_DELETE));
     writeU32(record, nid::uID, 0);
-    EXPECT_TRUE(shell.Shell_NotifyIconW(NIM_DELETE, record));
+    EXPECT_TRUE(send(NIM_DELETE));
     EXPECT_EQ(icon(), nullptr);
     writeU32(record, nid::hWnd, 0xFFFFFFF0); // no such window
-    EXPECT_FALSE(shell.Shell_NotifyIconW(NIM_ADD, record));
+    EXPECT_FALSE(send(NIM_ADD));
 }
 
 TEST_F(QtShellTest, balloonShowsWhenNewAndGoesWithAnEmptyText)
 {
-    ASSERT_TRUE(shell.Shell_NotifyIconW(NIM_ADD, record));
+    ASSERT_TRUE(send(NIM_ADD));
     writeU32(record, nid::uFlags, NIF_INFO | NIF_TIP);
     setText(nid::szInfo, "Freed");
     setText(nid::szInfoTitle, "Kelvane");
     writeU32(record, nid::dwInfoFlags, NIIF_WARNING | NIIF_NOSOUND);
     writeU32(record, nid::uTimeout, 4000);
-    shell.Shell_NotifyIconW(NIM_MODIFY, record);
-    shell.Shell_NotifyIconW(NIM_MODIFY, record); // a refresh carries it again
+    send(NIM_MODIFY);
+    send(NIM_MODIFY); // a refresh carries it again
     ASSERT_TRUE(icon()->balloon);
     EXPECT_EQ(*icon()->balloon, (QtNotifyShell::Balloon{QStringLiteral("Kelvane"), QStringLiteral("Freed"), 18, 4000}));
     EXPECT_EQ(icon()->balloonPosts, 1);
     setText(nid::szInfo, "Freed again");
-    shell.Shell_NotifyIconW(NIM_MODIFY, record);
+    send(NIM_MODIFY);
     EXPECT_EQ(icon()->balloonPosts, 2);
     setText(nid::szInfo, "");
-    shell.Shell_NotifyIconW(NIM_MODIFY, record);
+    send(NIM_MODIFY);
     EXPECT_FALSE(icon()->balloon);
 
     const std::pair<std::uint32_t, QSystemTrayIcon::MessageIcon> icons[] = {
-        {0, QSystemTrayIcon::NoIcon},       {1, QSystemTrayIcon::Information}, {2, QSystemTrayIcon::Warning},
-        {19, QSystemTrayIcon::Critical},    {4, QSystemTrayIcon::NoIcon},      {16, QSystemTrayIcon::NoIcon},
-    };
+        {0, QSystemTrayIcon::NoIcon},    {1, QSystemTrayIcon::Information}, {2, QSystemTrayIcon::Warning},
+        {19, QSystemTrayIcon::Critical}, {4, QSystemTrayIcon::NoIcon},      {16, QSystemTrayIcon::NoIcon}};
     for (const auto &[flags, expected] : icons)
         EXPECT_EQ(QtNotifyShell::messageIcon(flags), expected) << flags;
 }
@@ -141,46 +141,32 @@ TEST_F(QtShellTest, balloonShowsWhenNewAndGoesWithAnEmptyText)
 TEST_F(QtShellTest, clicksReachTheOwnerAsQueuedNotificationCodes)
 {
     ASSERT_EQ(twipsPerPixelX(), 15.0);
-    ASSERT_TRUE(shell.Shell_NotifyIconW(NIM_ADD, record));
+    ASSERT_TRUE(send(NIM_ADD));
     QSystemTrayIcon *tray = icon()->tray;
     const std::pair<QSystemTrayIcon::ActivationReason, std::vector<int>> cases[] = {
-        {QSystemTrayIcon::Trigger, {513, 514}},     {QSystemTrayIcon::Context, {516, 517}},
-        {QSystemTrayIcon::DoubleClick, {515}},      {QSystemTrayIcon::MiddleClick, {519, 520}},
-        {QSystemTrayIcon::Unknown, {}},
-    };
-    for (const auto &[reason, expected] : cases) {
-        codes.clear();
-        emit tray->activated(reason);
-        EXPECT_TRUE(codes.empty()); // posted, not sent
-        QCoreApplication::processEvents();
-        EXPECT_EQ(codes, expected) << reason;
-    }
-    codes.clear();
-    emit tray->messageClicked();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(codes, std::vector<int>{1029});
+        {QSystemTrayIcon::Trigger, {513, 514}}, {QSystemTrayIcon::Context, {516, 517}},
+        {QSystemTrayIcon::DoubleClick, {515}},  {QSystemTrayIcon::MiddleClick, {519, 520}},
+        {QSystemTrayIcon::Unknown, {}}};
+    for (const auto &[reason, expected] : cases)
+        EXPECT_EQ(codesFor([&, r = reason] { emit tray->activated(r); }), expected) << reason;
+    EXPECT_EQ(codesFor([&] { emit tray->messageClicked(); }), std::vector<int>{1029});
 
     // Another callback message is nothing a form can take.
     writeU32(record, nid::uFlags, NIF_MESSAGE);
     writeU32(record, nid::uCallbackMessage, 0x8001);
-    shell.Shell_NotifyIconW(NIM_MODIFY, record);
-    codes.clear();
-    emit tray->activated(QSystemTrayIcon::Trigger);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(codes.empty());
+    send(NIM_MODIFY);
+    EXPECT_TRUE(codesFor([&] { emit tray->activated(QSystemTrayIcon::Trigger); }).empty());
 }
 
-TEST(QtShell, anOwnerThatGoesTakesItsIconAlong)
+TEST_F(QtShellTest, anOwnerThatGoesTakesItsIconAlong)
 {
-    QtNotifyShell shell;
-    auto owner = std::make_unique<Form>();
-    NotifyIconData record{};
-    const std::uint32_t hWnd = owner->hWnd();
-    writeU32(record, nid::hWnd, hWnd);
-    ASSERT_TRUE(shell.Shell_NotifyIconW(NIM_ADD, record));
-    owner.reset();
+    auto other = std::make_unique<Form>();
+    writeU32(record, nid::hWnd, other->hWnd());
+    ASSERT_TRUE(send(NIM_ADD));
+    const std::uint32_t hWnd = other->hWnd();
+    other.reset();
     EXPECT_EQ(shell.find(hWnd, 0), nullptr);
-    EXPECT_FALSE(shell.Shell_NotifyIconW(NIM_DELETE, record));
+    EXPECT_FALSE(send(NIM_DELETE));
 }
 
 } // namespace

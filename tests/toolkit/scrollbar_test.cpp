@@ -3,7 +3,6 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -23,31 +22,20 @@ struct ScrollBarTest : ::testing::Test
     QSignalSpy changes{&bar, &ScrollBar::changed};
 };
 
-TEST_F(ScrollBarTest, assignmentInsideRangeChangesValueAndFiresOnce)
+TEST_F(ScrollBarTest, assignmentsOutsideTheRangeOr16BitsAreRefusedAndOnlyChangesFire)
 {
     EXPECT_TRUE(bar.setValue(40));
+    EXPECT_TRUE(bar.setValue(40)); // same value: no change event
     EXPECT_EQ(bar.value(), 40);
     EXPECT_EQ(changes.count(), 1);
-    EXPECT_TRUE(bar.setValue(40)); // same value: no change event
-    EXPECT_EQ(changes.count(), 1);
-}
-
-TEST_F(ScrollBarTest, assignmentOutsideRangeIsRefusedAndLeavesValue)
-{
-    ASSERT_TRUE(bar.setValue(10));
-    changes.clear();
     for (int bad : {-1, 101, 40000, -40000})
         EXPECT_FALSE(bar.setValue(bad)) << bad;
-    EXPECT_EQ(bar.value(), 10);
-    EXPECT_EQ(changes.count(), 0);
-}
-
-TEST_F(ScrollBarTest, limitsOutside16BitsAreRefused)
-{
+    EXPECT_EQ(bar.value(), 40);
+    EXPECT_EQ(changes.count(), 1);
     EXPECT_FALSE(bar.setMaximum(32768));
     EXPECT_FALSE(bar.setMinimum(-32769));
     EXPECT_EQ(bar.maximum(), 100);
-    EXPECT_TRUE(bar.setMaximum(32767));
+    EXPECT_EQ(bar.minimum(), 0);
 }
 
 TEST_F(ScrollBarTest, loweringMaximumLeavesValueForOwnerToClamp)
@@ -62,26 +50,22 @@ TEST_F(ScrollBarTest, loweringMaximumLeavesValueForOwnerToClamp)
     EXPECT_EQ(changes.count(), 1);
 }
 
-TEST_F(ScrollBarTest, userStepsFireChange)
+TEST_F(ScrollBarTest, userStepsFireChangeAndAThumbDragOnlyOnRelease)
 {
     bar.setSmallChange(1);
     bar.setLargeChange(10);
-    bar.bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    bar.bar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QScrollBar *q = bar.bar();
+    q->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    q->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(bar.value(), 11);
     EXPECT_EQ(changes.count(), 2);
-}
-
-TEST_F(ScrollBarTest, thumbDragFiresOnlyOnRelease)
-{
-    QScrollBar *q = bar.bar();
     q->setSliderDown(true);
     q->setSliderPosition(30);
     q->setSliderPosition(60);
-    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(changes.count(), 2);
     q->setSliderDown(false);
     EXPECT_EQ(bar.value(), 60);
-    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.count(), 3);
 }
 
 } // namespace

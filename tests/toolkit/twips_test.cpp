@@ -6,7 +6,7 @@
 namespace {
 
 // Tray notification codes travel to the window as a mouse X in twips, in single precision,
-// and must come back as the same whole pixel at every screen density.
+// and must come back as the same whole pixel at every screen density; other fractions stay.
 TEST(PixelsFromTwips, codesSurviveTheSinglePrecisionTripAtEveryDensity)
 {
     for (int dpi = 72; dpi <= 288; ++dpi) {
@@ -17,13 +17,8 @@ TEST(PixelsFromTwips, codesSurviveTheSinglePrecisionTripAtEveryDensity)
                 << "dpi " << dpi << " code " << code;
         }
     }
-}
-
-TEST(PixelsFromTwips, fractionsAwayFromAWholePixelStay)
-{
     EXPECT_DOUBLE_EQ(toolkit::pixelsFromTwips(7.5, 15.0), 0.5);
     EXPECT_DOUBLE_EQ(toolkit::pixelsFromTwips(-22.5, 15.0), -1.5);
-    EXPECT_DOUBLE_EQ(toolkit::pixelsFromTwips(4680, 15.0), 312.0);
 }
 
 } // namespace
