@@ -58,8 +58,11 @@ void formKelvane::Form_Load()
         || settings::leadingNumber(storedText(QStringLiteral("KelvaneTray"), QStringLiteral("0"))) == 1.0;
     if (!m_startsInTray)
         return;
-    // Minimising hides the window to the tray; it comes back centred on the screen.
-    setWindowStateNumber(Minimized);
+    // To the tray as a minimise would take it there. The window has never been shown, so it
+    // is not minimised through the platform: on X11 leaving the minimised state maps the
+    // window, and a hide of a window never shown would not take that back.
+    ShowTray();
+    // When it is shown from the tray it comes back centred on the screen.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const double tppX = toolkit::twipsPerPixelX();
         const double tppY = toolkit::twipsPerPixelY();

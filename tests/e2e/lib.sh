@@ -36,14 +36,25 @@ wait_until() {
     done
 }
 
-# Starts a fresh X server on a free display number and exports DISPLAY.
+# Starts a fresh X server on a free display number and exports DISPLAY. -noreset: without
+# it the server resets when its last client leaves, and the readiness check below is such a
+# client, so a program connecting right after it could meet a server in mid-reset.
 start_xvfb() {
     local fdfile="$E2E_TMP/displayfd"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten unix-abstract 3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten unix-abstract -noreset \
+        3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
     E2E_PIDS+=($!)
     wait_until 15 grep -q '[0-9]' "$fdfile" || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
     export DISPLAY=":$(tr -dc 0-9 <"$fdfile")"
     wait_until 10 xdpyinfo || fail "X server $DISPLAY does not answer"
+}
+
+# Starts a window manager on the test display with its stock configuration, and waits until
+# it manages windows. Its log and session files go to the test's folder, not the user's.
+start_openbox() {
+    XDG_CACHE_HOME="$E2E_TMP/cache" openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 15 wmctrl -m || fail "openbox did not start: $(tr '\n' '|' <"$E2E_TMP/openbox.log")"
 }
 
 # Starts an XEmbed notification-area host at the top right of the screen. trayer now and
@@ -61,6 +72,43 @@ start_trayer() {
         kill "$pid" 2>/dev/null || true
     done
     fail "trayer did not start: $(tr '\n' '|' <"$E2E_TMP/trayer.log")"
+}
+
+# tray_icon_geometry CLASS: "ID WxH+X+Y +ROOTX+ROOTY" of the icon window of WM_CLASS CLASS
+# that trayer holds, from its line in the window tree:
+#   0x... "tray_probe": ("tray_probe" "tray_probe")  22x30+0+0  +1001+1
+# Prints nothing when trayer holds no such icon. awk reads the whole tree: leaving early
+# would end xwininfo with SIGPIPE, which pipefail reports as a failure.
+tray_icon_geometry() {
+    xwininfo -root -tree | awk -v class="(\"$1\"" '/\("panel" "trayer"\)/ { inside = 1; next }
+        inside && !found && index($0, class) { for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) size = $i;
+                                               print $1, size, $NF; found = 1 }'
+}
+
+# tray_icon_present CLASS / tray_icon_absent CLASS: trayer holds an icon of that class, or not.
+tray_icon_present() { [[ -n "$(tray_icon_geometry "$1")" ]]; }
+tray_icon_absent() { [[ -z "$(tray_icon_geometry "$1")" ]]; }
+
+# tray_icon_settled CLASS: the icon is in the panel and its place holds still (the panel lays
+# an icon out after embedding it).
+tray_icon_settled() {
+    local first
+    first=$(tray_icon_geometry "$1")
+    [[ -n "$first" ]] || return 1
+    sleep 0.3
+    [[ "$(tray_icon_geometry "$1")" == "$first" ]]
+}
+
+# wait_tray_icon SECONDS CLASS: waits until the icon has settled in the panel and sets
+# TRAY_ICON_ID (decimal, as xdotool prints ids) and TRAY_X, TRAY_Y (its centre on screen).
+wait_tray_icon() {
+    local id size origin w h x y
+    wait_until "$1" tray_icon_settled "$2" || return 1
+    read -r id size origin < <(tray_icon_geometry "$2")
+    w=${size%%x*}; h=${size#*x}; h=${h%%+*}
+    x=${origin#+}; y=${x#*+}; x=${x%%+*}
+    TRAY_ICON_ID=$((id))
+    TRAY_X=$((x + w / 2)); TRAY_Y=$((y + h / 2))
 }
 
 # wait_for_window SECONDS NAME_REGEX: prints the id of the first visible window whose

@@ -19,27 +19,9 @@ probe=$LAST_PID
 expect 'AddIconToTray 0'
 expect 'ShowBalloon 0'
 
-# The icon's window sits inside the panel: 0x... "tray_probe": ("tray_probe" "tray_probe")  22x30+0+0  +1001+1
-icon_geometry() {
-    xwininfo -root -tree | awk '/\("panel" "trayer"\)/ { inside = 1; next }
-        inside && /\("tray_probe"/ { for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) size = $i;
-                                     print $1, size, $NF; exit }'
-}
-# The panel lays the icon out after embedding it: wait until its place holds still.
-icon_settled() {
-    local first
-    first=$(icon_geometry)
-    [[ -n "$first" ]] || return 1
-    sleep 0.3
-    [[ "$(icon_geometry)" == "$first" ]]
-}
-wait_until 15 icon_settled || fail "no probe icon inside trayer: $(xwininfo -root -tree | grep -A6 panel)"
-read -r icon_id size origin < <(icon_geometry)
-icon_id=$((icon_id))
-w=${size%%x*}; h=${size#*x}; h=${h%%+*}
-x=${origin#+}; y=${x#*+}; x=${x%%+*}
-cx=$((x + w / 2)); cy=$((y + h / 2))
-echo "icon ${w}x${h} at +$x+$y, clicking at $cx,$cy"
+wait_tray_icon 15 tray_probe || fail "no probe icon inside trayer: $(xwininfo -root -tree | grep -A6 panel)"
+icon_id=$TRAY_ICON_ID cx=$TRAY_X cy=$TRAY_Y
+echo "icon $icon_id, clicking at $cx,$cy"
 
 # visible_window SIZE_REGEX: a visible window of the probe whose size matches.
 visible_window() {

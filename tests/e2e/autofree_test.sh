@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The automatic release: with the stored peak below the memory usage of this machine, the
+# program sitting in the tray shows its window, frees the stored amount, and goes back to
+# the tray; it repeats while the usage stays above the peak, and "Exit" from the icon's menu
+# still ends it cleanly between two releases.
+source "$(dirname "$0")/lib.sh"
+KELVANE=$1
+TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
+INI="$XDG_CONFIG_HOME/Copperline.ini"
+
+shown_count() { { xdotool search --onlyvisible --name "$TITLE" 2>/dev/null || true; } | wc -l; }
+none_shown() { [[ "$(shown_count)" == 0 ]]; }
+in_tray() { none_shown && tray_icon_present kelvane; }
+menu_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
+        [[ "$id" != "$TRAY_ICON_ID" ]] || continue
+        xdotool getwindowname "$id" | grep -Eq "$TITLE" && continue
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
+    done
+    return 1
+}
+# Peak resident memory of the program, in MiB.
+peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
+
+# A peak below the usage (1 - MemAvailable/MemTotal): 1 %, or 0 where less than 2 % is in
+# use now. Other programs' memory comes and goes while the test runs, so a peak just below
+# the usage of the moment is soon above it; the comparison itself is the unit tests' part.
+peak=$(awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo)
+printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=1024\n' "$peak" >"$INI"
+
+start_xvfb
+start_openbox
+start_trayer
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+
+# --- a release shows the window ---
+wait_for_window 20 "$TITLE" >/dev/null || fail "no window shown for an automatic release (peak $peak %)"
+screenshot autofree_release.png
+
+# --- and goes back to the tray ---
+wait_until 15 in_tray || fail "after the release the window did not go back to the tray"
+screenshot autofree_tray.png
+# The release took the stored amount, not the default 10 MB.
+mb=$(peak_rss_mb "$pid")
+((mb >= 1024)) || fail "the program held at most $mb MiB, less than the stored 1024 MB"
+# The usage stays above the peak: the next refresh, 3 s on, releases again.
+wait_for_window 10 "$TITLE" >/dev/null || fail "no second automatic release (peak $peak %)"
+
+# --- Exit from the menu between two releases ---
+# The icon is in the panel only between releases; a release that starts meanwhile takes it
+# away, and a click may go to a closing menu's grab: try again then.
+exited=""
+for attempt in 1 2 3 4 5; do
+    wait_until 15 in_tray || fail "the window did not go back to the tray"
+    wait_tray_icon 5 kelvane || continue
+    xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
+    wait_until 3 menu_window || continue
+    xdotool key Up Return
+    if wait_exit "$pid" 10; then exited=yes; break; fi
+done
+[[ -n "$exited" ]] || fail "Exit from the tray menu did not end kelvane"
+[[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
+grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after Exit: $(cat "$INI")"
+echo "PASS: peak $peak %, releases of $mb MiB from the tray, Exit between releases (attempt $attempt)"

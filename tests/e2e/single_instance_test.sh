@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# One Kelvane at a time: a start while one runs ends at once, successfully and without a
+# window, and the running one carries on; of ten started together exactly one stays; a
+# program killed outright leaves no lock behind, so the next start runs.
+source "$(dirname "$0")/lib.sh"
+KELVANE=$1
+TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
+
+shown_count() { { xdotool search --onlyvisible --name "$TITLE" 2>/dev/null || true; } | wc -l; }
+running() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
+# running_count PID...: how many of them still run.
+running_count() {
+    local pid n=0
+    for pid in "$@"; do running "$pid" && n=$((n + 1)); done
+    echo "$n"
+}
+one_running() { [[ "$(running_count "$@")" == 1 ]]; }
+
+start_xvfb
+start_openbox
+
+# --- a second start while one runs ---
+run_bg "$KELVANE"
+first=$LAST_PID
+win=$(wait_for_window 20 "$TITLE") || fail "the first kelvane showed no window"
+run_bg "$KELVANE"
+wait_exit "$LAST_PID" 5 || fail "a second kelvane is still running 5 s after its start"
+[[ "$EXIT_STATUS" == 0 ]] || fail "the second kelvane ended with status $EXIT_STATUS"
+[[ "$(shown_count)" == 1 ]] || fail "$(shown_count) Kelvane windows on screen after the second start"
+running "$first" || fail "the first kelvane ended when the second started"
+# Still answering: the window manager's close goes through its event loop to a clean end.
+wmctrl -i -c "$win"
+wait_exit "$first" 10 || fail "the first kelvane did not answer the window manager's close"
+[[ "$EXIT_STATUS" == 0 ]] || fail "the first kelvane ended with status $EXIT_STATUS"
+
+# --- ten at once ---
+pids=()
+for i in 1 2 3 4 5 6 7 8 9 10; do
+    run_bg "$KELVANE"
+    pids+=("$LAST_PID")
+done
+wait_until 20 one_running "${pids[@]}" || fail "$(running_count "${pids[@]}") of ten kelvanes still run"
+wait_for_window 20 "$TITLE" >/dev/null || fail "the kelvane left running showed no window"
+sleep 2
+one_running "${pids[@]}" || fail "$(running_count "${pids[@]}") of ten kelvanes run 2 s later"
+[[ "$(shown_count)" == 1 ]] || fail "$(shown_count) Kelvane windows on screen after ten starts"
+for pid in "${pids[@]}"; do
+    if running "$pid"; then
+        survivor=$pid
+    else
+        wait_exit "$pid" 1
+        [[ "$EXIT_STATUS" == 0 ]] || fail "a kelvane that lost the start ended with status $EXIT_STATUS"
+    fi
+done
+
+# --- the lock goes with a killed program ---
+kill -KILL "$survivor"
+wait_exit "$survivor" 5 || fail "kill -9 did not end kelvane"
+wait_until 10 bash -c "! xdotool search --onlyvisible --name '$TITLE'" || fail "the killed kelvane's window stayed"
+run_bg "$KELVANE"
+wait_for_window 20 "$TITLE" >/dev/null || fail "no window from the start after kill -9"
+sleep 2
+running "$LAST_PID" || fail "the start after kill -9 did not stay"
+echo "PASS: second start left, one of ten stayed, start after kill -9 runs"

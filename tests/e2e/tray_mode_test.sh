@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Living in the tray, under a real window manager: "kelvane /tray" starts with its icon in
+# the panel and no window; a left click on the icon shows the window centred and active and
+# takes the icon away; minimising hides the window and brings the icon back; "Exit" in the
+# icon's menu ends the program, which stores the normal window state. A normal start opens
+# the credits address with the desktop's handler, and the window manager's close ends the
+# program the same way as "Exit".
+source "$(dirname "$0")/lib.sh"
+KELVANE=$1
+TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
+INI="$XDG_CONFIG_HOME/Copperline.ini"
+
+shown_count() { { xdotool search --onlyvisible --name "$TITLE" 2>/dev/null || true; } | wc -l; }
+none_shown() { [[ "$(shown_count)" == 0 ]]; }
+is_active() { [[ "$(xdotool getactivewindow 2>/dev/null)" == "$1" ]]; }
+# withdrawn ID: the window manager has dropped the window from its client list, as it does
+# with a hidden window and not with an iconified one.
+withdrawn() { ! wmctrl -l | grep -qi "^0x0*$(printf %x "$1") "; }
+frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS | grep -q '= [0-9]'; }
+# The tray menu: a window of the program on screen other than the icon, the main window
+# and Qt's 1x1 helpers.
+menu_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
+        [[ "$id" != "$TRAY_ICON_ID" ]] || continue
+        xdotool getwindowname "$id" | grep -Eq "$TITLE" && continue
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
+    done
+    return 1
+}
+stored_state() { grep -qx "KelvaneTray=$1" "$INI" 2>/dev/null; }
+
+start_xvfb
+start_openbox
+start_trayer
+
+# --- start hidden in the tray ---
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+wait_tray_icon 20 kelvane || fail "no kelvane icon inside trayer: $(xwininfo -root -tree | grep -A6 panel)"
+screenshot tray_start.png
+none_shown || fail "'kelvane /tray' mapped a window: $(wmctrl -l)"
+
+# --- left click: the window comes, centred, active; the icon goes ---
+xdotool mousemove "$TRAY_X" "$TRAY_Y" click 1
+win=$(wait_for_window 10 "$TITLE") || fail "a left click on the icon showed no window"
+wait_until 10 tray_icon_absent kelvane || fail "the icon stayed in the panel with the window shown"
+wait_until 5 is_active "$win" || fail "the shown window is not the active one (active: $(xdotool getactivewindow))"
+wait_until 5 frame_extents "$win" || fail "openbox put no frame extents on the window"
+eval "$(xwininfo -id "$win" | awk -F: '/Absolute upper-left X/ {print "cx=" $2+0}
+    /Absolute upper-left Y/ {print "cy=" $2+0} /Width/ {print "cw=" $2+0} /Height/ {print "ch=" $2+0}')"
+read -r fl fr ft fb < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+# The program places the window before the window manager has framed it: whether it centres
+# the outer frame or the client area, the frame's middle is within half its decoration (and
+# a few pixels) of the screen's middle.
+awk -v x=$((cx - fl)) -v y=$((cy - ft)) -v w=$((cw + fl + fr)) -v h=$((ch + ft + fb)) \
+    -v dx=$(((fl + fr) / 2 + 3)) -v dy=$(((ft + fb) / 2 + 3)) 'BEGIN {
+    ox = x + w / 2 - 512; oy = y + h / 2 - 384
+    exit !(ox <= dx && -ox <= dx && oy <= dy && -oy <= dy)
+}' || fail "window framed at $((cx - fl)),$((cy - ft)) size $((cw + fl + fr))x$((ch + ft + fb)) is not centred on 1024x768"
+screenshot tray_shown.png
+
+# --- minimise: the window is withdrawn and the icon is back ---
+xdotool windowminimize "$win"
+wait_until 10 none_shown || fail "the minimised window is still on screen"
+wait_until 10 withdrawn "$win" ||
+    fail "the minimised window was iconified, not hidden: $(wmctrl -l)"
+wait_tray_icon 10 kelvane || fail "no icon in the panel after minimising"
+
+# --- right click: the menu; Up from no selection reaches Exit ---
+# Right after a popup closes, X may still deliver the next click to the closing menu's grab:
+# click again then.
+for attempt in 1 2 3; do
+    xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
+    wait_until 3 menu_window && break
+done
+menu_window >/dev/null || fail "a right click on the icon opened no menu"
+screenshot tray_menu.png
+xdotool key Up Return
+wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
+[[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
+stored_state 0 || fail "Copperline.ini after Exit: $(cat "$INI" 2>/dev/null)"
+
+# --- a normal start: the credits label opens its address through xdg-open ---
+rm -f "$INI"
+mkdir -p "$E2E_TMP/bin"
+OPENED="$E2E_TMP/xdg-open.args"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$OPENED" >"$E2E_TMP/bin/xdg-open"
+chmod +x "$E2E_TMP/bin/xdg-open"
+run_bg env PATH="$E2E_TMP/bin:$PATH" "$KELVANE"
+pid=$LAST_PID
+win=$(wait_for_window 20 "$TITLE") || fail "a normal start showed no window"
+xdotool mousemove --window "$win" 40 101 click 1
+wait_until 10 test -s "$OPENED" || fail "a click on the credits label started no xdg-open"
+address=$(head -n 1 "$OPENED")
+[[ "$address" == file://*README.md ]] || fail "xdg-open got '$address', not the README's file:// address"
+
+# --- the window manager's close button ends the program like Exit ---
+wmctrl -i -c "$win"
+wait_exit "$pid" 10 || fail "kelvane did not end after the window manager's close"
+[[ "$EXIT_STATUS" == 0 ]] || fail "the window manager's close ended kelvane with status $EXIT_STATUS"
+stored_state 0 || fail "Copperline.ini after the close: $(cat "$INI" 2>/dev/null)"
+echo "PASS: tray start, show, minimise, menu Exit, credits '$address', window manager close"
