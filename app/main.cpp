@@ -9,14 +9,21 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <new>
 
-int main(int argc, char *argv[])
+namespace {
+
+int refuse(const QString &why)
+{
+    std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
+    return 1;
+}
+
+int run(int argc, char *argv[])
 {
     QString why;
-    if (!toolkit::displayAvailable(&why)) {
-        std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
-        return 1;
-    }
+    if (!toolkit::displayAvailable(&why) || !toolkit::addressSpaceForStart(&why))
+        return refuse(why);
 
     // One instance per user and login: a second start ends here, quietly and successfully,
     // before it shows, reads or writes anything. The lock is held until the program ends.
@@ -44,4 +51,16 @@ int main(int argc, char *argv[])
     if (!window.startsInTray())
         window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        // Memory or address space ran out before the program was up (a tight ulimit, say).
+        return refuse(QStringLiteral("not enough memory to start"));
+    }
 }

@@ -5,61 +5,94 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include <wayland-client-core.h>
+#include <xcb/xcb.h>
+
 #include <csignal>
-#include <cstddef>
 #include <fcntl.h>
-#include <optional>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace toolkit {
 namespace {
 
-bool canConnect(const QByteArray &path, bool abstract)
+// Connects as Qt's X11 platform would (same library, same authorisation) and hangs up:
+// a refused cookie or a dead forwarded display fails here instead of inside Qt.
+bool x11Connects(const QByteArray &display)
 {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const qsizetype offset = abstract ? 1 : 0;
-    if (path.size() + offset >= static_cast<qsizetype>(sizeof(addr.sun_path)))
-        return false;
-    std::memcpy(addr.sun_path + offset, path.constData(), static_cast<std::size_t>(path.size()));
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    // Linux accepts sockaddr_un through the generic pointer type the call is declared with.
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), length) == 0;
-    ::close(fd);
+    // A refusal prints the server's reason on stderr; the caller says it in its own line.
+    const int savedStderr = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (savedStderr >= 0 && devNull >= 0)
+        ::dup2(devNull, STDERR_FILENO);
+    int screen = 0;
+    xcb_connection_t *connection = xcb_connect(display.constData(), &screen);
+    const bool ok = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (savedStderr >= 0 && devNull >= 0)
+        ::dup2(savedStderr, STDERR_FILENO);
+    for (const int fd : {savedStderr, devNull}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
     return ok;
 }
 
-bool waylandReachable(const QByteArray &display)
+bool waylandConnects(const QByteArray &display)
 {
-    if (display.startsWith('/'))
-        return canConnect(display, false);
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && canConnect(runtime + '/' + display, false);
+    wl_display *connection = wl_display_connect(display.constData());
+    if (!connection)
+        return false;
+    wl_display_disconnect(connection);
+    return true;
 }
 
-// DISPLAY forms: ":0", ":0.0", "unix:0", "host:0" (TCP, not checked here).
-std::optional<bool> x11Reachable(const QByteArray &display)
+// What Qt would try, in its order: the platforms QT_QPA_PLATFORM lists (";"-separated, each
+// with optional ":options"), else Wayland when WAYLAND_DISPLAY is set, then X11.
+QList<QByteArray> platformCandidates()
 {
-    const qsizetype colon = display.lastIndexOf(':');
-    if (colon < 0)
+    QList<QByteArray> names;
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (chosen.isEmpty()) {
+        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            names << "wayland";
+        names << "xcb";
+        return names;
+    }
+    for (const QByteArray &entry : chosen.split(';')) {
+        const QByteArray name = entry.left(entry.indexOf(':') < 0 ? entry.size() : entry.indexOf(':')).trimmed();
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+// Whether the platform `name` can be reached; nullopt for platforms that need no display
+// server (offscreen, minimal, vnc, eglfs …), which are trusted. On false, why says what failed.
+std::optional<bool> platformReachable(const QByteArray &name, QString *why)
+{
+    if (name == "xcb") {
+        const QByteArray display = qgetenv("DISPLAY");
+        if (display.isEmpty()) {
+            *why = QStringLiteral("no X display (DISPLAY is not set)");
+            return false;
+        }
+        if (x11Connects(display))
+            return true;
+        *why = QStringLiteral("cannot connect to the X display %1").arg(QString::fromLocal8Bit(display));
         return false;
-    const QByteArray host = display.left(colon);
-    if (!host.isEmpty() && host != "unix")
-        return std::nullopt;
-    QByteArray number = display.mid(colon + 1);
-    number = number.left(number.indexOf('.') < 0 ? number.size() : number.indexOf('.'));
-    bool ok = false;
-    number.toUInt(&ok);
-    if (!ok)
+    }
+    if (name.startsWith("wayland")) {
+        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        if (waylandConnects(display.isEmpty() ? QByteArray("wayland-0") : display))
+            return true;
+        *why = display.isEmpty()
+            ? QStringLiteral("no Wayland display (WAYLAND_DISPLAY is not set)")
+            : QStringLiteral("cannot connect to the Wayland display %1").arg(QString::fromLocal8Bit(display));
         return false;
-    const QByteArray path = "/tmp/.X11-unix/X" + number;
-    return canConnect(path, false) || canConnect(path, true);
+    }
+    return std::nullopt;
 }
 
 int signalPipe[2] = {-1, -1};
@@ -74,24 +107,44 @@ void onSignal(int)
 
 bool displayAvailable(QString *why)
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return true;
-    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    const QByteArray x11 = qgetenv("DISPLAY");
-    if (!wayland.isEmpty() && waylandReachable(wayland))
-        return true;
-    if (!x11.isEmpty()) {
-        if (x11Reachable(x11).value_or(true))
+    QString firstFailure;
+    const QList<QByteArray> candidates = platformCandidates();
+    for (const QByteArray &name : candidates) {
+        QString failure;
+        const std::optional<bool> reachable = platformReachable(name, &failure);
+        if (reachable.value_or(true))
             return true;
-        if (why)
-            *why = QStringLiteral("cannot connect to the X display %1").arg(QString::fromLocal8Bit(x11));
-        return false;
+        if (firstFailure.isEmpty())
+            firstFailure = failure;
     }
     if (why) {
-        *why = wayland.isEmpty()
-            ? QStringLiteral("no display available (neither DISPLAY nor WAYLAND_DISPLAY is set)")
-            : QStringLiteral("cannot connect to the Wayland display %1").arg(QString::fromLocal8Bit(wayland));
+        // Without any setting at all, say so rather than name the last platform tried.
+        const bool nothingSet = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        *why = nothingSet ? QStringLiteral("no display available (neither DISPLAY nor WAYLAND_DISPLAY is set)")
+                          : firstFailure;
     }
+    return false;
+}
+
+bool addressSpaceForStart(QString *why)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return true;
+    // Beyond the libraries already mapped, Qt maps thread stacks, fonts and window buffers as
+    // it starts; with less room its X11 event thread fails to start and it hangs, or it
+    // aborts halfway. It came up with 34 MiB to spare and hung with 20 (measured on x86_64).
+    // A reservation of that much address space, taken and given back at once, tells
+    // beforehand.
+    constexpr std::size_t needed = 32u << 20;
+    void *probe = ::mmap(nullptr, needed, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe != MAP_FAILED) {
+        ::munmap(probe, needed);
+        return true;
+    }
+    if (why)
+        *why = QStringLiteral("not enough address space to start (the limit is %1 MB)").arg(limit.rlim_cur >> 20);
     return false;
 }
 

@@ -7,11 +7,17 @@ class QWidget;
 
 namespace toolkit {
 
-// Whether a graphical display can be reached, checked before Qt tries (and aborts) so the
-// program can say so in one line. An explicit QT_QPA_PLATFORM is trusted; otherwise a
-// Wayland socket or a local X server socket must answer. A remote X display is trusted.
-// On false, why says what is missing.
+// Whether the display Qt would use can be reached, checked before Qt tries (and aborts) so
+// the program can say so in one line. Qt's own order is followed: the platforms named in
+// QT_QPA_PLATFORM, else Wayland when WAYLAND_DISPLAY is set, then X11; an X11 or Wayland
+// candidate must accept a real connection (an X server that refuses the client's cookie
+// fails here), other platforms (offscreen and the like) are trusted. On false, why says what
+// failed, for the first candidate.
 bool displayAvailable(QString *why);
+
+// Whether the address-space limit (RLIMIT_AS) leaves room for the toolkit to start its
+// threads and windows. On false, why says so.
+bool addressSpaceForStart(QString *why);
 
 // Closes window (as its close box would) when SIGTERM, SIGINT or SIGHUP arrives, so the
 // program shuts down through its normal close handling.
