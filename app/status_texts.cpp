@@ -4,6 +4,7 @@
 #include "toolkit/numberformat.h"
 #include "kelvane_version.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -63,8 +64,10 @@ std::optional<int> sliderMaximum(const memory::MemoryInfo &info)
     const auto rest = info.TotalPhys.minus(memory::Currency::fromScaled(half));
     if (!rest)
         return std::nullopt;
-    const double maximum = std::floor(rest->toDouble() / MB);
-    if (maximum < std::numeric_limits<qint16>::min() || maximum > std::numeric_limits<qint16>::max())
+    // Never below 0: a total the record could not hold reads as 0 beside a real available
+    // figure, and the slider offers nothing rather than a negative amount.
+    const double maximum = std::max(0.0, std::floor(rest->toDouble() / MB));
+    if (maximum > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return static_cast<int>(maximum);
 }

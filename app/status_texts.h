@@ -35,6 +35,6 @@ struct BarTexts
 // The usage bar's label and tool tip, written by the refresh only.
 BarTexts barTexts(const memory::MemoryInfo &info, const QLocale &locale = QLocale());
 
-// The amount slider's maximum: whole megabytes of TotalPhys - AvailPhys / 2. Empty when it
-// does not fit the slider's 16-bit range.
+// The amount slider's maximum: whole megabytes of TotalPhys - AvailPhys / 2, at least 0. Empty
+// when it does not fit the slider's 16-bit range.
 std::optional<int> sliderMaximum(const memory::MemoryInfo &info);

@@ -52,7 +52,7 @@ bool LinuxKernel32::GlobalMemoryStatusEx(MEMORYSTATUSEX &status)
 
     const std::uint64_t total = *figures->memTotal;
     const std::uint64_t avail = std::min(figures->available().value_or(0), total);
-    const std::uint64_t commitLimit = total + figures->swapTotal.value_or(0);
+    const std::uint64_t commitLimit = saturatingAdd(total, figures->swapTotal.value_or(0));
 
     std::uint64_t space = userAddressSpace();
     rlimit limit{};
@@ -65,7 +65,7 @@ bool LinuxKernel32::GlobalMemoryStatusEx(MEMORYSTATUSEX &status)
         std::uint64_t pages = 0;
         const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), pages);
         if (ec == std::errc())
-            vmSize = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+            vmSize = saturatingMul(pages, static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)));
     }
 
     status.dwMemoryLoad = static_cast<std::uint32_t>(

@@ -53,7 +53,7 @@ std::optional<std::uint64_t> MeminfoFigures::available() const
     if (memAvailable)
         return memAvailable;
     if (memFree && buffers && cached)
-        return *memFree + *buffers + *cached;
+        return saturatingAdd(saturatingAdd(*memFree, *buffers), *cached);
     return std::nullopt;
 }
 

@@ -7,6 +7,19 @@
 
 namespace memory {
 
+// Byte counts add and multiply saturating at the top of the range: a figure that would wrap
+// must never come out small.
+constexpr std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b)
+{
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+constexpr std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b)
+{
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
 // The /proc/meminfo lines the program uses, in bytes. A line that is missing or cannot be
 // read is empty.
 struct MeminfoFigures
@@ -20,7 +33,7 @@ struct MeminfoFigures
     std::optional<std::uint64_t> swapFree;
     std::optional<std::uint64_t> committedAs;
 
-    // MemAvailable, or MemFree + Buffers + Cached on kernels that do not report it.
+    // MemAvailable, or MemFree + Buffers + Cached (saturating) on kernels that do not report it.
     std::optional<std::uint64_t> available() const;
 };
 

@@ -49,6 +49,13 @@ TEST_F(StatusWindowTest, sliderAndBarAreClampedToWhatTheFiguresAllow)
     EXPECT_EQ(slider()->value(), 512);
     EXPECT_EQ(control("Picture2")->width(), control("Picture1")->width());
     EXPECT_EQ(label("lblKelvane")->text(), QStringLiteral("100.0%"));
+    // A total too large for the record reads as 0 beside a real available figure: the slider
+    // then offers nothing, never a negative amount.
+    kernel.ex.ullTotalPhys = 1ull << 60;
+    kernel.ex.ullAvailPhys = 8ull << 30;
+    window.RefreshStatus();
+    EXPECT_EQ(slider()->maximum(), 0);
+    EXPECT_EQ(slider()->value(), 0);
 }
 
 TEST_F(StatusWindowTest, failedProbeKeepsWhatNeedsTheTotalAndWritesTheRest)

@@ -75,6 +75,32 @@ TEST(LinuxKernel32, mapsMeminfoAndStatmOntoTheRecordAndAnUnreadableFileToZeros)
     }
 }
 
+// Figures the kernel would never write, but which must not wrap around to small ones.
+TEST(LinuxKernel32, sumsAndProductsSaturateInsteadOfWrapping)
+{
+    QTemporaryDir dir;
+    const auto path = [&](const char *name, const QByteArray &content) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return f.fileName().toLocal8Bit();
+    };
+    const QByteArray top = "18014398509481983 kB\n"; // the largest count of kB that fits in bytes
+    const QByteArray meminfo = path("meminfo", "MemTotal: " + top + "MemFree: " + top + "Buffers: " + top
+                                                   + "Cached: " + top + "SwapTotal: " + top);
+    const QByteArray statm = path("statm", "18446744073709551615 1 1 1 0 1 0\n");
+    EXPECT_EQ(parseMeminfo(QByteArray("MemFree: " + top + "Buffers: " + top + "Cached: 1 kB\n").toStdString())
+                  .available(),
+              UINT64_MAX);
+    LinuxKernel32 kernel(meminfo.constData(), statm.constData());
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    ASSERT_TRUE(kernel.GlobalMemoryStatusEx(status));
+    EXPECT_EQ(status.ullAvailPhys, status.ullTotalPhys);
+    EXPECT_EQ(status.ullTotalPageFile, UINT64_MAX);
+    EXPECT_EQ(status.ullAvailVirtual, 0u);
+}
+
 TEST(LinuxKernel32, realSystemFiguresAreConsistent)
 {
     LinuxKernel32 kernel;
