@@ -19,6 +19,9 @@ ScrollBar::ScrollBar(QWidget *parent)
     // Without tracking the bar reports a drag once, when the thumb is released.
     m_bar->setTracking(false);
     m_bar->setFocusPolicy(Qt::StrongFocus);
+    // Qt's scroll bars invert their keys (Left, PageDown raise the value); these bars set an
+    // amount, so they answer keys as every slider does: Right, PageUp and End raise it.
+    m_bar->setInvertedControls(false);
     setFocusProxy(m_bar);
     syncBar();
     connect(m_bar, &QScrollBar::valueChanged, this, &ScrollBar::onBarValueChanged);

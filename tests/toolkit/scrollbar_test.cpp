@@ -3,6 +3,7 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -69,3 +70,17 @@ TEST_F(ScrollBarTest, userStepsFireChangeAndAThumbDragOnlyOnRelease)
 }
 
 } // namespace
+
+// The bars set amounts: keys move them as on any slider, not inverted as on Qt's scroll bars.
+TEST_F(ScrollBarTest, keysRaiseTowardsTheRightAndLowerTowardsTheLeft)
+{
+    bar.setSmallChange(1);
+    bar.setLargeChange(10);
+    const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 51}, {Qt::Key_Left, 50}, {Qt::Key_PageUp, 60},
+                                             {Qt::Key_PageDown, 50}, {Qt::Key_End, 100}, {Qt::Key_Home, 0}};
+    ASSERT_TRUE(bar.setValue(50));
+    for (const auto &[key, expected] : steps) {
+        QTest::keyClick(bar.bar(), key);
+        EXPECT_EQ(bar.value(), expected) << QKeySequence(key).toString().toStdString();
+    }
+}
