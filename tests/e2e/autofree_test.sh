@@ -6,21 +6,9 @@
 # still ends it cleanly between two releases.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
-TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 INI="$XDG_CONFIG_HOME/Copperline.ini"
 
-shown_count() { { xdotool search --onlyvisible --name "$TITLE" 2>/dev/null || true; } | wc -l; }
-none_shown() { [[ "$(shown_count)" == 0 ]]; }
 in_tray() { none_shown && tray_icon_present kelvane; }
-menu_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
-        [[ "$id" != "$TRAY_ICON_ID" ]] || continue
-        xdotool getwindowname "$id" | grep -Eq "$TITLE" && continue
-        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
-    done
-    return 1
-}
 # Peak resident memory of the program, in MiB.
 peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
 
@@ -37,7 +25,7 @@ run_bg "$KELVANE" /tray
 pid=$LAST_PID
 
 # --- a release shows the window ---
-wait_for_window 20 "$TITLE" >/dev/null || fail "no window shown for an automatic release (peak $peak %)"
+wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "no window shown for an automatic release (peak $peak %)"
 screenshot autofree_release.png
 
 # --- and goes back to the tray ---
@@ -47,7 +35,7 @@ screenshot autofree_tray.png
 mb=$(peak_rss_mb "$pid")
 ((mb >= 1024)) || fail "the program held at most $mb MiB, less than the stored 1024 MB"
 # The usage stays above the peak: the next refresh, 3 s on, releases again.
-wait_for_window 10 "$TITLE" >/dev/null || fail "no second automatic release (peak $peak %)"
+wait_for_window 10 "$KELVANE_TITLE" >/dev/null || fail "no second automatic release (peak $peak %)"
 
 # --- Exit from the menu between two releases ---
 # The icon is in the panel only between releases; a release that starts meanwhile takes it
@@ -56,8 +44,7 @@ exited=""
 for attempt in 1 2 3 4 5; do
     wait_until 15 in_tray || fail "the window did not go back to the tray"
     wait_tray_icon 5 kelvane || continue
-    xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
-    wait_until 3 menu_window || continue
+    open_tray_menu || continue
     xdotool key Up Return
     if wait_exit "$pid" 10; then exited=yes; break; fi
 done

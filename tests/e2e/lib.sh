@@ -148,3 +148,30 @@ wait_exit() {
     EXIT_STATUS=0
     wait "$pid" || EXIT_STATUS=$?
 }
+
+# --- the program's own windows ---
+KELVANE_TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
+# How many main windows are on screen.
+shown_count() { { xdotool search --onlyvisible --name "$KELVANE_TITLE" 2>/dev/null || true; } | wc -l; }
+none_shown() { [[ "$(shown_count)" == 0 ]]; }
+# Prints the tray menu's window: one of the program's on screen other than the icon
+# ($TRAY_ICON_ID), the main window and Qt's 1x1 helpers.
+menu_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
+        [[ "$id" != "${TRAY_ICON_ID:-}" ]] || continue
+        xdotool getwindowname "$id" | grep -Eq "$KELVANE_TITLE" && continue
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
+    done
+    return 1
+}
+# Right-clicks the icon at ($TRAY_X, $TRAY_Y) until its menu is on screen: right after a popup
+# closes, X may still deliver the next click to the closing menu's grab.
+open_tray_menu() {
+    local attempt
+    for attempt in 1 2 3; do
+        xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
+        wait_until 3 menu_window && return 0
+    done
+    return 1
+}

@@ -17,24 +17,6 @@ if ((usage >= 85)); then
 fi
 printf '[Settings]\nAutoKelvanePeak=90\nAutoKelvaneMB=256\n' >"$INI"
 
-menu_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
-        [[ "$id" != "$TRAY_ICON_ID" ]] || continue
-        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }
-    done
-    return 1
-}
-# open_menu: right click on the icon until its menu is on screen (a click right after a popup
-# closed may go to the closing menu's grab).
-open_menu() {
-    local attempt
-    for attempt in 1 2 3; do
-        xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
-        wait_until 3 menu_window && return 0
-    done
-    fail "a right click on the icon opened no menu"
-}
 # thumb_x FILE Y: the middle of a scroll bar's thumb on row Y of the dialog's picture FILE,
 # between x 36 and 240 where the bar lies: the longest run of pixels off the track's colour
 # (the row's commonest), the arrows at either end left out.
@@ -63,7 +45,7 @@ pid=$LAST_PID
 wait_tray_icon 20 kelvane || fail "no kelvane icon inside trayer"
 
 # --- the menu's second item opens the dialog (the menu opens with nothing selected) ---
-open_menu
+open_tray_menu || fail "a right click on the icon opened no menu"
 xdotool key Down Down Return
 dlg=$(wait_for_window 10 "$DIALOG") || fail "'Auto Kelvane Setup' opened no dialog"
 size=$(xdotool getwindowgeometry "$dlg" | awk '/Geometry/ {print $2}')
@@ -100,7 +82,7 @@ wait_until 10 stored || fail "Copperline.ini after closing the dialog: $(tr '\n'
 wait_until 10 bash -c "! xdotool search --onlyvisible --name '$DIALOG'" || fail "the dialog stayed on screen"
 
 # --- Exit from the menu ---
-open_menu
+open_tray_menu || fail "a right click on the icon opened no menu"
 xdotool key Up Return
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"

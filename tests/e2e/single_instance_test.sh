@@ -5,9 +5,7 @@
 # program killed outright leaves no lock behind, so the next start runs.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
-TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 
-shown_count() { { xdotool search --onlyvisible --name "$TITLE" 2>/dev/null || true; } | wc -l; }
 running() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
 # running_count PID...: how many of them still run.
 running_count() {
@@ -23,7 +21,7 @@ start_openbox
 # --- a second start while one runs ---
 run_bg "$KELVANE"
 first=$LAST_PID
-win=$(wait_for_window 20 "$TITLE") || fail "the first kelvane showed no window"
+win=$(wait_for_window 20 "$KELVANE_TITLE") || fail "the first kelvane showed no window"
 run_bg "$KELVANE"
 wait_exit "$LAST_PID" 5 || fail "a second kelvane is still running 5 s after its start"
 [[ "$EXIT_STATUS" == 0 ]] || fail "the second kelvane ended with status $EXIT_STATUS"
@@ -41,7 +39,7 @@ for i in 1 2 3 4 5 6 7 8 9 10; do
     pids+=("$LAST_PID")
 done
 wait_until 20 one_running "${pids[@]}" || fail "$(running_count "${pids[@]}") of ten kelvanes still run"
-wait_for_window 20 "$TITLE" >/dev/null || fail "the kelvane left running showed no window"
+wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "the kelvane left running showed no window"
 sleep 2
 one_running "${pids[@]}" || fail "$(running_count "${pids[@]}") of ten kelvanes run 2 s later"
 [[ "$(shown_count)" == 1 ]] || fail "$(shown_count) Kelvane windows on screen after ten starts"
@@ -57,9 +55,9 @@ done
 # --- the lock goes with a killed program ---
 kill -KILL "$survivor"
 wait_exit "$survivor" 5 || fail "kill -9 did not end kelvane"
-wait_until 10 bash -c "! xdotool search --onlyvisible --name '$TITLE'" || fail "the killed kelvane's window stayed"
+wait_until 10 bash -c "! xdotool search --onlyvisible --name '$KELVANE_TITLE'" || fail "the killed kelvane's window stayed"
 run_bg "$KELVANE"
-wait_for_window 20 "$TITLE" >/dev/null || fail "no window from the start after kill -9"
+wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "no window from the start after kill -9"
 sleep 2
 running "$LAST_PID" || fail "the start after kill -9 did not stay"
 echo "PASS: second start left, one of ten stayed, start after kill -9 runs"
