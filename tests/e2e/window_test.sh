@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The real program in a real X server: the window appears with the free memory in its
-# title, the figure matches the kernel's, and SIGTERM ends the program cleanly.
+# title, the figure matches the kernel's, and SIGTERM (and SIGHUP, from the tray) end the
+# program through its normal close, which stores the window state.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 
 start_xvfb
 run_bg "$KELVANE"
 pid=$LAST_PID
-win=$(wait_for_window 40 '^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$') || fail "no Kelvane window"
+win=$(wait_for_window 40 "$KELVANE_TITLE") || fail "no Kelvane window"
 
 title=$(xdotool getwindowname "$win")
 shown_mb=${title%%MB*}
@@ -29,4 +30,17 @@ screenshot screen.png
 kill -TERM "$pid"
 wait_exit "$pid" 15 || fail "kelvane did not end after SIGTERM"
 [[ "$EXIT_STATUS" == 0 ]] || fail "kelvane ended with status $EXIT_STATUS after SIGTERM"
+INI="$XDG_CONFIG_HOME/Copperline.ini"
+grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after SIGTERM: $(cat "$INI" 2>/dev/null)"
+
+rm -f "$INI"
+start_trayer
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+# The icon comes after the signal handlers: start-up is over.
+wait_tray_icon 20 kelvane || fail "kelvane /tray put no icon in the tray"
+kill -HUP "$pid"
+wait_exit "$pid" 15 || fail "kelvane in the tray did not end after SIGHUP"
+[[ "$EXIT_STATUS" == 0 ]] || fail "kelvane ended with status $EXIT_STATUS after SIGHUP"
+grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after SIGHUP: $(cat "$INI" 2>/dev/null)"
 echo "PASS: window '$title' ($geometry), MemAvailable $((avail_kb / 1024)) MB"
