@@ -71,8 +71,10 @@ OomScoreRaise::~OomScoreRaise()
         (void)writeWhole(m_path, m_previous.data(), m_previousLength);
 }
 
-MmapBlockSource::MmapBlockSource(const char *meminfoPath, const char *oomScorePath)
+MmapBlockSource::MmapBlockSource(const char *meminfoPath, const char *oomScorePath, const char *selfCgroupPath,
+                                 const char *mountinfoPath)
     : m_meminfo(meminfoPath)
+    , m_cgroup(selfCgroupPath, mountinfoPath)
     , m_oomScorePath(oomScorePath)
 {
 }
@@ -90,10 +92,21 @@ bool MmapBlockSource::roomForBlock(const MeminfoFigures &figures)
     return figures.swapFree.value_or(0) >= needed - *available;
 }
 
+bool MmapBlockSource::roomInCgroup(std::optional<std::uint64_t> headroom)
+{
+    return !headroom || *headroom >= BlockBytes + ReserveBytes;
+}
+
 std::byte *MmapBlockSource::makeBlock()
 {
     const auto figures = m_meminfo.read();
     if (!figures || !roomForBlock(*figures))
+        return nullptr;
+    // With no block held (the first of a run) the process may have been moved since the
+    // last run; within a run, a few seconds, it stays where it is.
+    if (m_live == 0)
+        m_cgroup.follow();
+    if (!roomInCgroup(m_cgroup.read()))
         return nullptr;
 
     void *mapped = ::mmap(nullptr, BlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "memory/cgroup_headroom.h"
 #include "memory/proc_meminfo.h"
 #include "memory/release_engine.h"
 
@@ -42,8 +43,11 @@ private:
 // Linux overcommits, so a mapping the machine cannot back does not fail; touching it would
 // wake the OOM killer, which may pick another program and lose its data. A block therefore
 // counts as one that cannot be made unless available memory plus free swap, read afresh,
-// covers the block and ReserveBytes besides. While any block is held the process is the
-// OOM killer's first choice, so if memory runs out after all it is this process that goes.
+// covers the block and ReserveBytes besides. Inside a memory cgroup (a container, a systemd
+// scope with MemoryMax or MemoryHigh) the group's own OOM killer acts at its limit however
+// much the machine has free, so the same must also be left below the limit of the
+// process's cgroup and of each ancestor. While any block is held the process is the OOM
+// killer's first choice, so if memory runs out after all it is this process that goes.
 class MmapBlockSource final : public BlockSource
 {
 public:
@@ -60,7 +64,9 @@ public:
     static constexpr std::uint64_t ReserveBytes = 128ull << 20;
 
     explicit MmapBlockSource(const char *meminfoPath = "/proc/meminfo",
-                             const char *oomScorePath = "/proc/self/oom_score_adj");
+                             const char *oomScorePath = "/proc/self/oom_score_adj",
+                             const char *selfCgroupPath = "/proc/self/cgroup",
+                             const char *mountinfoPath = "/proc/self/mountinfo");
     ~MmapBlockSource() override;
     MmapBlockSource(const MmapBlockSource &) = delete;
     MmapBlockSource &operator=(const MmapBlockSource &) = delete;
@@ -72,9 +78,12 @@ public:
 
     // True when available memory plus free swap leaves the reserve after one more block.
     static bool roomForBlock(const MeminfoFigures &figures);
+    // True when the cgroups' headroom (empty: no limit) leaves the reserve after one more block.
+    static bool roomInCgroup(std::optional<std::uint64_t> headroom);
 
 private:
     ProcMeminfo m_meminfo;
+    OwnCgroupHeadroom m_cgroup;
     const char *m_oomScorePath;
     std::optional<OomScoreRaise> m_oomRaise;
     int m_live = 0;
