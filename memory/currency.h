@@ -20,8 +20,8 @@ public:
 
     // Exact: a byte count of 922,337,203,685,478 or more does not fit.
     static std::optional<Currency> fromUnsigned(std::uint64_t value);
-    // Rounded to the nearest ten-thousandth, halves to even; NaN, infinities and values
-    // outside the range do not fit.
+    // The double's exact value rounded once to the nearest ten-thousandth, halves to even;
+    // NaN, infinities and values outside the range do not fit.
     static std::optional<Currency> fromDouble(double value);
 
     constexpr std::int64_t scaled() const { return m_scaled; }

@@ -59,8 +59,9 @@ FileText readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return { FileState::Unreadable, {} };
-    QByteArray bytes = file.read(maxFileSize + 1); // the file may have grown since the stat
-    if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
+    // As much as the file holds: asking for the whole cap would allocate it at every read.
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize) // grown since the stat
         return { FileState::Unreadable, {} };
     return { FileState::Read, bytes };
 }

@@ -55,6 +55,10 @@ double roundForDisplay(double value, int decimals)
 {
     const double scale = std::pow(10.0, decimals);
     const double scaled = value * scale;
+    // From 2^52 on a double has no fraction left to round, and the product or the nudge
+    // below could overflow to infinity.
+    if (!(std::abs(scaled) < 0x1p52))
+        return value;
     // A relative nudge of a few ulps absorbs the binary error of values like 0.125 or 2.675.
     const double nudged = scaled + std::copysign(std::abs(scaled) * 4 * std::numeric_limits<double>::epsilon(), scaled);
     return std::round(nudged) / scale;

@@ -36,6 +36,14 @@ TEST(Currency, doubleConversionRoundsToTheLastPlaceAndRefusesWhatDoesNotFit)
     EXPECT_EQ(Currency::fromDouble(0.12346)->scaled(), 1235);
     EXPECT_EQ(Currency::fromDouble(-2.5)->scaled(), -25000);
     EXPECT_EQ(Currency::fromDouble(3221225472.0)->scaled(), 32212254720000);
+    // One rounding of the exact value: neither the large value nor the binary value just
+    // above the decimal half is rounded twice.
+    EXPECT_EQ(Currency::fromDouble(947857653760.00012)->scaled(), 9478576537600001);
+    EXPECT_EQ(Currency::fromDouble(0.12345)->scaled(), 1235);
+    EXPECT_EQ(Currency::fromDouble(0.00005)->scaled(), 1); // 5.0000000000000002396e-05
+    EXPECT_EQ(Currency::fromDouble(0.0000499999)->scaled(), 0);
+    EXPECT_EQ(Currency::fromDouble(922337203685477.5)->scaled(), 9223372036854775000);
+    EXPECT_FALSE(Currency::fromDouble(922337203685477.5807)); // its double is .625: beyond the range
     EXPECT_FALSE(Currency::fromDouble(std::nan("")));
     EXPECT_FALSE(Currency::fromDouble(INFINITY));
     EXPECT_FALSE(Currency::fromDouble(1e15));

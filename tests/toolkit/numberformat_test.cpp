@@ -34,6 +34,13 @@ TEST(FormatNumber, writesPatternWithLocaleSeparators)
     }
     EXPECT_EQ(formatNumber(-1.25, u"#0.0", QLocale::c()), QStringLiteral("-1.3")); // the sign is kept
     EXPECT_EQ(formatNumber(-0.01, u"#0.0", QLocale::c()), QStringLiteral("0.0"));
+    // Values too large for the rounding's arithmetic are shown as the numbers they are.
+    for (const auto &[value, pattern, shown] :
+         {std::tuple{-2.7758e307, u"#0.0", -2.7758e307}, std::tuple{-5.92e305, u"0%", -5.92e307}}) {
+        QString text = formatNumber(value, pattern, QLocale::c());
+        text.remove(u'%');
+        EXPECT_EQ(text.toDouble(), shown) << text.toStdString();
+    }
 }
 
 } // namespace
