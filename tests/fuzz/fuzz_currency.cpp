@@ -5,25 +5,24 @@
 
 #include "memory/currency.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 
+using fuzz::i128;
+using fuzz::u128;
 using memory::Currency;
 
 namespace {
 
-__extension__ using i128 = __int128;
-__extension__ using u128 = unsigned __int128;
-
-constexpr i128 int64Min = INT64_MIN;
-constexpr i128 int64Max = INT64_MAX;
-
 std::optional<std::int64_t> fitting(i128 scaled)
 {
-    if (scaled < int64Min || scaled > int64Max)
+    if (scaled < INT64_MIN || scaled > INT64_MAX)
         return std::nullopt;
     return static_cast<std::int64_t>(scaled);
+}
+
+std::optional<std::int64_t> scaled(std::optional<Currency> c)
+{
+    return c ? std::optional(c->scaled()) : std::nullopt;
 }
 
 // The exact value of `value` times 10000, rounded to an integer with halves to even.
@@ -31,71 +30,43 @@ std::optional<std::int64_t> exactScaled(double value)
 {
     if (!std::isfinite(value))
         return std::nullopt;
-    if (value == 0)
-        return 0;
     int exponent = 0;
     const double fraction = std::frexp(std::abs(value), &exponent); // |value| = fraction * 2^exponent
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int shift = exponent - 53; // |value| = mantissa * 2^shift, exactly
-    const u128 product = u128(mantissa) * Currency::Scale; // below 2^67
-    u128 magnitude = 0;
+    // |value| * 10000 = product * 2^shift exactly, the product below 2^67.
+    const u128 product = static_cast<u128>(std::ldexp(fraction, 53)) * Currency::Scale;
+    const int shift = exponent - 53;
+    if (shift >= 60)
+        return std::nullopt; // at least 2^112
+    u128 magnitude = 0; // stays 0 below 2^-33
     if (shift >= 0) {
-        if (shift >= 60)
-            return std::nullopt; // at least 2^112
         magnitude = product << shift;
-    } else if (-shift < 100) {
-        const int s = -shift;
-        magnitude = product >> s;
-        const u128 rest = product & ((u128(1) << s) - 1);
-        const u128 half = u128(1) << (s - 1);
-        if (rest > half || (rest == half && (magnitude & 1) != 0))
-            ++magnitude;
-    } // else below 2^-33: rounds to 0
+    } else if (shift > -100) {
+        magnitude = product >> -shift;
+        const u128 rest = product - (magnitude << -shift);
+        const u128 half = u128(1) << (-shift - 1);
+        magnitude += rest > half || (rest == half && magnitude % 2 != 0);
+    }
     return fitting(value < 0 ? -i128(magnitude) : i128(magnitude));
 }
-
-template<typename T> T take(const std::uint8_t *data, std::size_t size, std::size_t at)
-{
-    std::uint8_t bytes[sizeof(T)] = {};
-    if (at < size)
-        std::memcpy(bytes, data + at, std::min(sizeof(T), size - at));
-    T value;
-    std::memcpy(&value, bytes, sizeof(T));
-    return value;
-}
-
-long long ll(std::optional<Currency> c) { return c ? static_cast<long long>(c->scaled()) : -1; }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const auto count = take<std::uint64_t>(data, size, 0);
-    const auto value = take<double>(data, size, 8);
-    const auto a = Currency::fromScaled(take<std::int64_t>(data, size, 16));
-    const auto b = Currency::fromScaled(take<std::int64_t>(data, size, 24));
+    const auto count = fuzz::take<std::uint64_t>(data, size, 0);
+    const auto value = fuzz::take<double>(data, size, 8);
+    const auto a = Currency::fromScaled(fuzz::take<std::int64_t>(data, size, 16));
+    const auto b = Currency::fromScaled(fuzz::take<std::int64_t>(data, size, 24));
+    const auto ll = [](std::optional<std::int64_t> v) { return v ? static_cast<long long>(*v) : -1LL; };
 
-    const auto fromCount = Currency::fromUnsigned(count);
-    const auto expectedCount = fitting(i128(count) * Currency::Scale);
-    FUZZ_CHECK(fromCount.has_value() == expectedCount.has_value() && (!fromCount || fromCount->scaled() == *expectedCount),
-               "fromUnsigned(%llu) = %lld", static_cast<unsigned long long>(count), ll(fromCount));
-
-    const auto fromValue = Currency::fromDouble(value);
-    const auto expectedValue = exactScaled(value);
-    FUZZ_CHECK(fromValue.has_value() == expectedValue.has_value() && (!fromValue || fromValue->scaled() == *expectedValue),
-               "fromDouble(%a = %.17g) = %lld, exactly %lld", value, value, ll(fromValue),
-               expectedValue ? static_cast<long long>(*expectedValue) : -1);
-
-    const auto difference = a.minus(b);
-    const auto expectedDifference = fitting(i128(a.scaled()) - b.scaled());
-    FUZZ_CHECK(difference.has_value() == expectedDifference.has_value()
-                   && (!difference || difference->scaled() == *expectedDifference),
-               "%lld minus %lld", static_cast<long long>(a.scaled()), static_cast<long long>(b.scaled()));
-
+    FUZZ_CHECK(scaled(Currency::fromUnsigned(count)) == fitting(i128(count) * Currency::Scale), "fromUnsigned(%llu)",
+               static_cast<unsigned long long>(count));
+    FUZZ_CHECK(scaled(Currency::fromDouble(value)) == exactScaled(value), "fromDouble(%a = %.17g) = %lld, exactly %lld",
+               value, value, ll(scaled(Currency::fromDouble(value))), ll(exactScaled(value)));
+    FUZZ_CHECK(scaled(a.minus(b)) == fitting(i128(a.scaled()) - b.scaled()), "%lld minus %lld", ll(a.scaled()),
+               ll(b.scaled()));
     // Below 2^51 ten-thousandths the double holds the value closely enough to come back exactly.
-    if (a.scaled() > -(std::int64_t(1) << 51) && a.scaled() < (std::int64_t(1) << 51)) {
-        const auto back = Currency::fromDouble(a.toDouble());
-        FUZZ_CHECK(back && *back == a, "%lld through a double", static_cast<long long>(a.scaled()));
-    }
+    if (a.scaled() > -(std::int64_t(1) << 51) && a.scaled() < (std::int64_t(1) << 51))
+        FUZZ_CHECK(Currency::fromDouble(a.toDouble()) == a, "%lld through a double", ll(a.scaled()));
     return 0;
 }

@@ -12,93 +12,66 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <string>
 #include <string_view>
 
 using namespace memory;
+using fuzz::u128;
 using fuzz::utf8;
 
 namespace {
 
-__extension__ using u128 = unsigned __int128;
-constexpr u128 u64max = UINT64_MAX;
+using Figure = std::optional<std::uint64_t> MeminfoFigures::*;
+const std::pair<std::string_view, Figure> keys[] = {
+    {"MemTotal", &MeminfoFigures::memTotal}, {"MemFree", &MeminfoFigures::memFree},
+    {"MemAvailable", &MeminfoFigures::memAvailable}, {"Buffers", &MeminfoFigures::buffers},
+    {"Cached", &MeminfoFigures::cached}, {"SwapTotal", &MeminfoFigures::swapTotal},
+    {"SwapFree", &MeminfoFigures::swapFree}, {"Committed_AS", &MeminfoFigures::committedAs},
+};
 
-// Any real /proc/meminfo is far shorter, and ProcMeminfo reads at most 8 KiB of it.
-constexpr std::size_t recordInputLimit = 4096;
-
-// A reading of one value (" 123 kB") of its own: exact in 128 bits, empty when malformed or
+// A reading of one value (" 123 kB") of its own, exact in 128 bits: empty when malformed or
 // beyond 64 bits in bytes.
 std::optional<std::uint64_t> referenceValue(std::string_view rest)
 {
-    std::size_t i = 0;
-    while (i < rest.size() && rest[i] == ' ')
-        ++i;
-    const std::size_t first = i;
+    const auto m = fuzz::regex(" *([0-9]+) *(kB)?").match(QString::fromLatin1(rest.data(), std::ssize(rest)));
     u128 value = 0;
-    for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i)
-        value = std::min<u128>(value * 10 + static_cast<unsigned>(rest[i] - '0'), u64max + 1);
-    if (i == first || value > u64max)
+    for (const QChar c : m.capturedView(1))
+        value = std::min<u128>(value * 10 + c.digitValue(), u128(1) << 64);
+    if (m.capturedLength(2) > 0)
+        value *= 1024;
+    if (!m.hasMatch() || value > UINT64_MAX)
         return std::nullopt;
-    while (i < rest.size() && rest[i] == ' ')
-        ++i;
-    const std::string_view unit = rest.substr(i);
-    if (unit.empty())
-        return static_cast<std::uint64_t>(value);
-    if (unit != "kB" || value * 1024 > u64max)
-        return std::nullopt;
-    return static_cast<std::uint64_t>(value * 1024);
+    return static_cast<std::uint64_t>(value);
 }
 
 MeminfoFigures referenceFigures(std::string_view text)
 {
     MeminfoFigures f;
-    const std::pair<std::string_view, std::optional<std::uint64_t> *> keys[] = {
-        {"MemTotal", &f.memTotal}, {"MemFree", &f.memFree},     {"MemAvailable", &f.memAvailable},
-        {"Buffers", &f.buffers},   {"Cached", &f.cached},       {"SwapTotal", &f.swapTotal},
-        {"SwapFree", &f.swapFree}, {"Committed_AS", &f.committedAs},
-    };
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t eol = std::min(text.find('\n', pos), text.size());
-        const std::string_view line = text.substr(pos, eol - pos);
-        pos = eol + 1;
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
-            continue;
-        for (const auto &[key, member] : keys) {
-            if (line.substr(0, colon) == key)
-                *member = referenceValue(line.substr(colon + 1));
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(line.size() + 1, rest.size()));
+        const std::string_view name = line.substr(0, line.find(':'));
+        for (const auto &[key, figure] : keys) {
+            if (name == key && name.size() < line.size())
+                f.*figure = referenceValue(line.substr(key.size() + 1));
         }
     }
     return f;
 }
 
-std::optional<std::uint64_t> referenceAvailable(const MeminfoFigures &f)
-{
-    if (f.memAvailable)
-        return f.memAvailable;
-    if (!f.memFree || !f.buffers || !f.cached)
-        return std::nullopt;
-    return static_cast<std::uint64_t>(std::min<u128>(u128(*f.memFree) + *f.buffers + *f.cached, u64max));
-}
-
 // The record's field for a byte count: the count when it fits, else 0.
 std::int64_t scaledBytes(std::uint64_t count)
 {
-    return count <= static_cast<std::uint64_t>(INT64_MAX / Currency::Scale) ? static_cast<std::int64_t>(count) * Currency::Scale
-                                                                            : 0;
+    return count <= static_cast<std::uint64_t>(INT64_MAX / Currency::Scale)
+        ? static_cast<std::int64_t>(count) * Currency::Scale
+        : 0;
 }
 
 // The older family's calls: the version word says so, and the 32-bit record is all there is.
 class OlderFamily final : public Kernel32
 {
 public:
-    explicit OlderFamily(Kernel32 &kernel)
-        : m_kernel(kernel)
-    {
-    }
+    explicit OlderFamily(Kernel32 &kernel) : m_kernel(kernel) {}
     std::uint32_t GetVersion() override { return 0x80000000u; }
     bool GlobalMemoryStatusEx(MEMORYSTATUSEX &) override { return false; }
     void GlobalMemoryStatus(MEMORYSTATUS &status) override { m_kernel.GlobalMemoryStatus(status); }
@@ -107,87 +80,53 @@ private:
     Kernel32 &m_kernel;
 };
 
-// The Linux calls reading the fuzz input: a memory file, rewritten for each input, named by
-// its /proc/self/fd path.
-LinuxKernel32 &kernelOnMemoryFile(int &fd)
-{
-    static const int memfd = ::memfd_create("meminfo", MFD_CLOEXEC);
-    static const std::string path = "/proc/self/fd/" + std::to_string(memfd);
-    static LinuxKernel32 kernel(path.c_str());
-    if (memfd < 0)
-        std::abort();
-    fd = memfd;
-    return kernel;
-}
-
 void checkRecord(const MemoryInfo &info)
 {
     FUZZ_CHECK(info.MemoryLoad >= 0 && info.MemoryLoad <= 100, "load %d", info.MemoryLoad);
     const std::pair<Currency, Currency> pairs[] = {{info.AvailPhys, info.TotalPhys},
                                                    {info.AvailPageFile, info.TotalPageFile},
                                                    {info.AvailVirtual, info.TotalVirtual}};
+    // A total the record cannot hold is 0 beside the available figure; any other is at least it.
     for (const auto &[avail, total] : pairs) {
-        FUZZ_CHECK(avail.scaled() >= 0 && total.scaled() >= 0, "negative count");
-        // A total the record cannot hold is 0 beside the available figure; any other is at least it.
-        FUZZ_CHECK(total.scaled() == 0 || avail <= total, "available %lld > total %lld",
-                   static_cast<long long>(avail.scaled()), static_cast<long long>(total.scaled()));
+        FUZZ_CHECK(avail.scaled() >= 0 && total.scaled() >= 0 && (total.scaled() == 0 || avail <= total),
+                   "available %.17g, total %.17g", avail.toDouble(), total.toDouble());
     }
 }
 
-// The number in a text, which must be one of the locale's, unsigned, and close to `expected`
-// at one decimal.
-void checkNumber(QStringView text, const QLocale &locale, double expected, const char *what)
+// `text` matches `shape`, whose groups each hold an unsigned number of the locale within
+// rounding to one decimal of its `expected` figure.
+void checkShape(QStringView text, const QString &shape, std::initializer_list<double> expected, const QLocale &locale)
 {
-    const auto n = fuzz::readDisplayed(text, locale);
-    FUZZ_CHECK(n && !n->negative, "%s: '%s'", what, utf8(text).c_str());
-    FUZZ_CHECK(std::abs(n->magnitude - expected) <= 0.05 * (1 + 1e-9) + std::abs(expected) * 1e-12,
-               "%s: '%s' for %.17g", what, utf8(text).c_str(), expected);
+    const QRegularExpressionMatch m = fuzz::regex(shape).match(text);
+    FUZZ_CHECK(m.hasMatch(), "'%s' is not '%s'", utf8(text).c_str(), utf8(shape).c_str());
+    int group = 0;
+    for (const double e : expected) {
+        const auto n = fuzz::readDisplayed(m.capturedView(++group), locale);
+        FUZZ_CHECK(n && !n->negative && std::abs(n->magnitude - e) <= 0.05 * (1 + 1e-9) + e * 1e-12,
+                   "'%s': number %d for %.17g", utf8(text).c_str(), group, e);
+    }
 }
 
 void checkTexts(const MemoryInfo &info, const QLocale &locale)
 {
-    const double avail = static_cast<double>(info.AvailPhys.scaled()) / Currency::Scale;
-    const double total = static_cast<double>(info.TotalPhys.scaled()) / Currency::Scale;
+    const double availKB = static_cast<double>(info.AvailPhys.scaled()) / Currency::Scale / 1024;
+    const double totalKB = static_cast<double>(info.TotalPhys.scaled()) / Currency::Scale / 1024;
     const auto free = freeFraction(info);
-    FUZZ_CHECK(free.has_value() == (info.TotalPhys.scaled() != 0), "free fraction presence");
-    if (free)
-        FUZZ_CHECK(*free >= 0 && *free <= 1, "free fraction %.17g", *free);
-
     const StatusTexts s = statusTexts(info, locale);
-    FUZZ_CHECK(s.statusLine.has_value() == free.has_value() && s.usageLine.has_value() == free.has_value(),
-               "status line presence");
-    if (free) {
-        // "Free: <MB> MB - Usage: <percent>% of <MB> MB"
-        const QStringView line = *s.statusLine;
-        const auto body = fuzz::between(line, u"Free: ", u" MB");
-        FUZZ_CHECK(body, "status line '%s'", utf8(line).c_str());
-        const qsizetype usageAt = body->indexOf(u" MB - Usage: ");
-        const qsizetype ofAt = body->indexOf(u"% of ");
-        FUZZ_CHECK(usageAt >= 0 && ofAt > usageAt, "status line '%s'", utf8(line).c_str());
-        const QStringView usage = body->sliced(usageAt + 13, ofAt - usageAt - 13);
-        checkNumber(body->first(usageAt), locale, avail / 1048576, "status line free");
-        checkNumber(usage, locale, 100 * (1 - *free), "status line usage");
-        checkNumber(body->sliced(ofAt + 5), locale, total / 1048576, "status line total");
-        FUZZ_CHECK(*s.usageLine == QStringLiteral("Usage: ") + usage.toString() + u'%', "usage line '%s'", utf8(*s.usageLine).c_str());
-    }
-    const auto tip = fuzz::between(s.statusTip, u"Free: ", u" KB");
-    FUZZ_CHECK(tip, "status tip '%s'", utf8(s.statusTip).c_str());
-    checkNumber(*tip, locale, avail / 1024, "status tip");
-    const qsizetype captionAt = s.caption.indexOf(u"MB Kelvane v");
-    FUZZ_CHECK(captionAt >= 0, "caption '%s'", utf8(s.caption).c_str());
-    checkNumber(QStringView(s.caption).first(captionAt), locale, avail / 1048576, "caption");
-
     const BarTexts bar = barTexts(info, locale);
-    FUZZ_CHECK(bar.text.has_value() == free.has_value(), "bar text presence");
-    if (bar.text) {
-        const auto share = fuzz::between(*bar.text, u"", u"%");
-        FUZZ_CHECK(share, "bar text '%s'", utf8(*bar.text).c_str());
-        checkNumber(*share, locale, 100 * *free, "bar text");
+    FUZZ_CHECK(free.has_value() == (info.TotalPhys.scaled() != 0) && s.statusLine.has_value() == free.has_value()
+                   && s.usageLine.has_value() == free.has_value() && bar.text.has_value() == free.has_value(),
+               "presence of the figures that need the total");
+    if (free) {
+        FUZZ_CHECK(*free >= 0 && *free <= 1, "free fraction %.17g", *free);
+        checkShape(*s.statusLine, "Free: (.*) MB - Usage: (.*)% of (.*) MB",
+                   {availKB / 1024, 100 * (1 - *free), totalKB / 1024}, locale);
+        checkShape(*s.usageLine, "Usage: (.*)%", {100 * (1 - *free)}, locale);
+        checkShape(*bar.text, "(.*)%", {100 * *free}, locale);
     }
-    const auto barTip = fuzz::between(bar.tip, u"", u" KB RAM");
-    FUZZ_CHECK(barTip, "bar tip '%s'", utf8(bar.tip).c_str());
-    checkNumber(*barTip, locale, avail / 1024, "bar tip");
-
+    checkShape(s.statusTip, "Free: (.*) KB", {availKB}, locale);
+    checkShape(s.caption, "(.*)MB Kelvane v[0-9]+\\.[0-9]+", {availKB / 1024}, locale);
+    checkShape(bar.tip, "(.*) KB RAM", {availKB}, locale);
     if (const auto maximum = sliderMaximum(info))
         FUZZ_CHECK(*maximum >= 0 && *maximum <= 32767, "slider maximum %d", *maximum);
 }
@@ -197,48 +136,38 @@ void checkTexts(const MemoryInfo &info, const QLocale &locale)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-
     const MeminfoFigures parsed = parseMeminfo(text);
     const MeminfoFigures expected = referenceFigures(text);
-    FUZZ_CHECK(parsed.memTotal == expected.memTotal && parsed.memFree == expected.memFree
-                   && parsed.memAvailable == expected.memAvailable && parsed.buffers == expected.buffers
-                   && parsed.cached == expected.cached && parsed.swapTotal == expected.swapTotal
-                   && parsed.swapFree == expected.swapFree && parsed.committedAs == expected.committedAs,
-               "parsed figures differ from the reference reading");
-    FUZZ_CHECK(parsed.available() == referenceAvailable(expected), "available()");
+    for (const auto &[key, figure] : keys)
+        FUZZ_CHECK(parsed.*figure == expected.*figure, "%s differs from the reference reading", key.data());
+    std::optional<std::uint64_t> available = expected.memAvailable;
+    if (!available && expected.memFree && expected.buffers && expected.cached) {
+        const u128 sum = u128(*expected.memFree) + *expected.buffers + *expected.cached;
+        available = static_cast<std::uint64_t>(std::min<u128>(sum, UINT64_MAX));
+    }
+    FUZZ_CHECK(parsed.available() == available, "available()");
 
-    if (size > recordInputLimit)
+    // Any real /proc/meminfo is far shorter, and ProcMeminfo reads at most 8 KiB of it.
+    if (size > 4096)
         return 0;
-    int fd = -1;
-    LinuxKernel32 &kernel = kernelOnMemoryFile(fd);
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+    static const int memfd = ::memfd_create("meminfo", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(memfd);
+    static LinuxKernel32 kernel(path.c_str());
+    if (memfd < 0 || ::ftruncate(memfd, 0) != 0 || ::pwrite(memfd, data, size, 0) != static_cast<ssize_t>(size))
         std::abort();
 
-    const bool probed = expected.memTotal && *expected.memTotal != 0;
     const std::uint64_t total = expected.memTotal.value_or(0);
-    const std::uint64_t avail = std::min(referenceAvailable(expected).value_or(0), total);
-
-    const MemoryInfo info = GetMemoryStatus(kernel);
-    checkRecord(info);
-    if (!probed) {
-        FUZZ_CHECK(info == MemoryInfo{}, "a failed probe leaves the record zeroed");
-    } else {
-        FUZZ_CHECK(info.TotalPhys.scaled() == scaledBytes(total), "TotalPhys");
-        FUZZ_CHECK(info.AvailPhys.scaled() == scaledBytes(avail), "AvailPhys");
-    }
-
+    const std::uint64_t avail = std::min(available.value_or(0), total);
     OlderFamily older(kernel);
-    const MemoryInfo info32 = GetMemoryStatus(older);
-    checkRecord(info32);
-    if (!probed) {
-        FUZZ_CHECK(info32 == MemoryInfo{}, "a failed probe leaves the 32-bit record zeroed");
-    } else {
-        FUZZ_CHECK(info32.TotalPhys.scaled() == scaledBytes(std::min<std::uint64_t>(total, 0xFFFFFFFFu)), "TotalPhys 32");
-        FUZZ_CHECK(info32.AvailPhys.scaled() == scaledBytes(std::min<std::uint64_t>(avail, 0xFFFFFFFFu)), "AvailPhys 32");
+    const std::pair<Kernel32 *, std::uint64_t> families[] = {{&kernel, UINT64_MAX}, {&older, 0xFFFFFFFFu}};
+    for (const auto &[family, limit] : families) {
+        const MemoryInfo info = GetMemoryStatus(*family);
+        checkRecord(info);
+        FUZZ_CHECK(total != 0 ? info.TotalPhys.scaled() == scaledBytes(std::min(total, limit))
+                           && info.AvailPhys.scaled() == scaledBytes(std::min(avail, limit))
+                          : info == MemoryInfo{},
+                   "physical figures of the record of at most %llx bytes", static_cast<unsigned long long>(limit));
+        checkTexts(info, fuzz::localeFor(size > 0 ? data[0] : 0));
     }
-
-    const QLocale &locale = fuzz::localeFor(size > 0 ? data[0] : 0);
-    checkTexts(info, locale);
-    checkTexts(info32, locale);
     return 0;
 }
