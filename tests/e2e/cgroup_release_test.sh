@@ -10,10 +10,13 @@
 # Skipped (77) where no writable memory cgroup exists.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
-TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 LIMIT=$((1 << 30))
 
 skip() { echo "SKIP: $*"; exit 77; }
+# In the sanitizer build each of the thousands of steps that find no room in the group is
+# slow enough that the run outlasts the test. What this proves is the room check against the
+# kernel's limit, which the release build runs; memory errors are the unit tests' part.
+[[ "${E2E_SANITIZED:-0}" != 1 ]] || skip "too slow under the sanitizers; the release build runs it"
 
 # mount_of TYPE OPTION: "root mount-point" of the first mount of TYPE (cgroup, cgroup2) whose
 # super options hold OPTION ("" for any), mountinfo's \040 escapes left as they are.
@@ -99,7 +102,7 @@ make_limited_cgroup
 start_xvfb
 run_bg "$KELVANE"
 pid=$LAST_PID
-win=$(wait_for_window 40 "$TITLE") || fail "no Kelvane window"
+win=$(wait_for_window 40 "$KELVANE_TITLE") || fail "no Kelvane window"
 echo "$pid" >"$CG/cgroup.procs" || fail "cannot move kelvane into $CG"
 grep -qx "$pid" "$CG/cgroup.procs" || fail "kelvane is not in $CG"
 
