@@ -4,6 +4,7 @@
 #include "app/artwork.h"
 #include "app/usage_graph.h"
 #include "toolkit/label.h"
+#include "toolkit/layout.h"
 #include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
 #include "toolkit/shape.h"
@@ -13,26 +14,8 @@
 #include <QMenu>
 #include <QPushButton>
 
-using toolkit::moveTwips;
-
-namespace {
-
-QFont fontOf(const QString &family, double points, int weight, bool underline = false)
-{
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setWeight(static_cast<QFont::Weight>(weight));
-    font.setUnderline(underline);
-    return font;
-}
-
-void place(QWidget *control, const char *name, double left, double top, double width, double height)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    moveTwips(control, left, top, width, height);
-}
-
-} // namespace
+using toolkit::fontOf;
+using toolkit::place;
 
 formKelvane::formKelvane(const KelvaneServices &services, QWidget *parent)
     : toolkit::Form(parent)

@@ -15,12 +15,10 @@
 
 namespace {
 
-const QString application = QStringLiteral("Copperline");
-const QString section = QStringLiteral("Settings");
 
 QString storedText(const QString &key, const QString &defaultValue)
 {
-    return settings::GetSetting(application, section, key, defaultValue);
+    return settings::GetSetting(settings::Application, settings::Section, key, defaultValue);
 }
 
 // Half of (outer - inner), with the difference rounded to a whole number of twips first and
@@ -80,7 +78,7 @@ void formKelvane::Form_Unload()
     if (m_setup)
         m_setup->close();
     // The window state at this moment: 0 also from the tray, where the hidden window is normal.
-    (void)settings::SaveSetting(application, section, QStringLiteral("KelvaneTray"),
+    (void)settings::SaveSetting(settings::Application, settings::Section, QStringLiteral("KelvaneTray"),
                                 QString::number(windowStateNumber()));
     if (SysTray)
         (void)SysTray->RemoveIconFromTray();

@@ -3,6 +3,7 @@
 
 #include "settings/settings_store.h"
 #include "settings/setup_artwork.h"
+#include "toolkit/layout.h"
 #include "toolkit/scrollbar.h"
 #include "toolkit/twips.h"
 
@@ -11,28 +12,13 @@
 
 #include <algorithm>
 
-using toolkit::moveTwips;
+using toolkit::fontOf;
+using toolkit::place;
 
 namespace {
 
-const QString kApp = QStringLiteral("Copperline");
-const QString kSection = QStringLiteral("Settings");
 const QString kPeakKey = QStringLiteral("AutoKelvanePeak");
 const QString kMegabytesKey = QStringLiteral("AutoKelvaneMB");
-
-QFont fontOf(const QString &family, double points, int weight)
-{
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setWeight(static_cast<QFont::Weight>(weight));
-    return font;
-}
-
-void place(QWidget *control, const char *name, double left, double top, double width, double height)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    moveTwips(control, left, top, width, height);
-}
 
 // A caption on an opaque ground of the given role, top-left aligned like the dialog's others.
 QLabel *caption(QWidget *parent, const QString &text, QPalette::ColorRole ground = QPalette::Window)
@@ -63,7 +49,7 @@ void fitWidth(QLabel *label)
 // range, is refused and the bar keeps its value.
 void loadInto(toolkit::ScrollBar *bar, const QString &key, const QString &defaultValue)
 {
-    if (const auto value = settings::toShort(settings::GetSetting(kApp, kSection, key, defaultValue)))
+    if (const auto value = settings::toShort(settings::GetSetting(settings::Application, settings::Section, key, defaultValue)))
         (void)bar->setValue(*value);
 }
 
@@ -175,8 +161,8 @@ void formKelvaneSetup::closeEvent(QCloseEvent *event)
         return;
     m_unloaded = true;
     // A value that cannot be stored keeps the stored one; the dialog closes regardless.
-    (void)settings::SaveSetting(kApp, kSection, kPeakKey, QString::number(HScroll1->value()));
-    (void)settings::SaveSetting(kApp, kSection, kMegabytesKey, QString::number(HScroll2->value()));
+    (void)settings::SaveSetting(settings::Application, settings::Section, kPeakKey, QString::number(HScroll1->value()));
+    (void)settings::SaveSetting(settings::Application, settings::Section, kMegabytesKey, QString::number(HScroll2->value()));
     if (UpdateKelvane)
         emit Unloaded(HScroll1->value(), HScroll2->value());
 }

@@ -25,6 +25,10 @@
 // counts as unreadable.
 namespace settings {
 
+// Where the program keeps its three values: the application and the section.
+inline const QString Application = QStringLiteral("Copperline");
+inline const QString Section = QStringLiteral("Settings");
+
 // The file that holds `application`'s settings; a relative or empty XDG_CONFIG_HOME is
 // ignored, as the base-directory rules ask.
 QString settingsPath(const QString &application);
