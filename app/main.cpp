@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/command_line.h"
 #include "app/formKelvane.h"
 #include "memory/linux_kernel32.h"
 #include "memory/mmap_block_source.h"
@@ -44,7 +45,7 @@ int run(int argc, char *argv[])
 
     memory::LinuxKernel32 kernel;
     memory::MmapBlockSource blocks;
-    formKelvane window(KelvaneServices{&kernel, &blocks, nullptr, arguments.join(QLatin1Char(' '))});
+    formKelvane window(KelvaneServices{&kernel, &blocks, nullptr, cli::startCommandLine(arguments)});
     QObject::connect(&window, &formKelvane::Unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     toolkit::closeOnTerminationSignals(&window);
     window.Form_Load();
@@ -58,6 +59,9 @@ int run(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     try {
+        // The command options answer before any display check or lock, and touch no settings.
+        if (const auto status = cli::runCommand(argc, argv))
+            return *status;
         return run(argc, argv);
     } catch (const std::bad_alloc &) {
         // Memory or address space ran out before the program was up (a tight ulimit, say).

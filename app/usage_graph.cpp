@@ -81,14 +81,22 @@ void UsageGraph::tick(const MemoryInfo &info)
         m_box.setToolTip(*tip);
 }
 
-std::optional<QString> UsageGraph::toolTip(const MemoryInfo &info, const QLocale &locale)
+std::optional<UsageGraph::Usage> UsageGraph::usage(const MemoryInfo &info)
 {
     const auto ram = ratio(info.AvailPhys, info.TotalPhys);
     const auto virt = ratio(info.AvailVirtual, info.TotalVirtual);
     const auto page = ratio(info.AvailPageFile, info.TotalPageFile);
     if (!ram || !virt || !page)
         return std::nullopt;
-    auto percent = [&locale](double free) { return toolkit::formatNumber(1.0 - free, u"0%", locale); };
+    return Usage{1.0 - *ram, 1.0 - *virt, 1.0 - *page};
+}
+
+std::optional<QString> UsageGraph::toolTip(const MemoryInfo &info, const QLocale &locale)
+{
+    const auto used = usage(info);
+    if (!used)
+        return std::nullopt;
+    auto percent = [&locale](double fraction) { return toolkit::formatNumber(fraction, u"0%", locale); };
     return QStringLiteral("Usage: %1 RAM  - %2 Virtual Memory  - %3 Page File")
-        .arg(percent(*ram), percent(*virt), percent(*page));
+        .arg(percent(used->ram), percent(used->virtualMemory), percent(used->pageFile));
 }

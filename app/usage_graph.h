@@ -37,6 +37,15 @@ public:
     // Scrolls by one pixel and draws the new column for info.
     void tick(const memory::MemoryInfo &info);
 
+    // The usage fractions (0 to 1) the graph plots, one minus the free share of each total.
+    struct Usage
+    {
+        double ram = 0;
+        double virtualMemory = 0;
+        double pageFile = 0;
+    };
+    // Empty when a total is 0.
+    static std::optional<Usage> usage(const memory::MemoryInfo &info);
     // "Usage: 45% RAM  - 12% Virtual Memory  - 20% Page File"; empty when a total is 0.
     static std::optional<QString> toolTip(const memory::MemoryInfo &info, const QLocale &locale = QLocale());
 

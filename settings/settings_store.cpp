@@ -196,23 +196,6 @@ QByteArray withValue(
     return out + '[' + section + "]\n" + entry;
 }
 
-bool writeAtomically(const QString &path, const QByteArray &text)
-{
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    // QSaveFile writes a temporary file beside the target and renames it over the target on
-    // commit, so readers see the old file or the new one, never a mix. It resolves a link to
-    // the file it points to and gives the new file the old one's permissions.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
@@ -282,12 +265,33 @@ template<typename Int> std::optional<Int> toInteger(QStringView text)
 
 } // namespace
 
-QString settingsPath(const QString &application)
+QString configHome()
 {
     // The base-directory rules ignore a relative XDG_CONFIG_HOME.
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString base = config.startsWith(u'/') ? config : QDir::homePath() + QStringLiteral("/.config");
-    return base + u'/' + application + QStringLiteral(".ini");
+    return config.startsWith(u'/') ? config : QDir::homePath() + QStringLiteral("/.config");
+}
+
+QString settingsPath(const QString &application)
+{
+    return configHome() + u'/' + application + QStringLiteral(".ini");
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &text)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    // QSaveFile writes a temporary file beside the target and renames it over the target on
+    // commit, so readers see the old file or the new one, never a mix. It resolves a link to
+    // the file it points to and gives the new file the old one's permissions.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 QString GetSetting(
@@ -314,7 +318,7 @@ bool SaveSetting(const QString &application, const QString &section, const QStri
     // Replacing a file we could not read would throw away whatever the user has in it.
     if (file.state == FileState::Unreadable)
         return false;
-    return writeAtomically(path, withValue(file.bytes, section.toUtf8(), key.toUtf8(), encodeValue(value)));
+    return writeFileAtomically(path, withValue(file.bytes, section.toUtf8(), key.toUtf8(), encodeValue(value)));
 }
 
 std::optional<std::int32_t> toLong(QStringView text)

@@ -29,9 +29,17 @@ namespace settings {
 inline const QString Application = QStringLiteral("Copperline");
 inline const QString Section = QStringLiteral("Settings");
 
-// The file that holds `application`'s settings; a relative or empty XDG_CONFIG_HOME is
-// ignored, as the base-directory rules ask.
+// The user's configuration folder: $XDG_CONFIG_HOME, or ~/.config when the variable is unset,
+// empty or relative (the base-directory rules ignore a relative one).
+QString configHome();
+
+// The file that holds `application`'s settings, in configHome().
 QString settingsPath(const QString &application);
+
+// Replaces the file at `path` with `text` in one step, creating its folder as needed: readers
+// see the old file or the new one, never a mix; a link is written through and the old file's
+// permissions are kept. False, with the file as it was, when any step fails.
+bool writeFileAtomically(const QString &path, const QByteArray &text);
 
 // The stored text of `key`, or `defaultValue` when the file, the section or the key does not
 // exist or the file cannot be read. A key stored with an empty value reads as "".

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Living in the tray, under a real window manager: "kelvane /tray" starts with its icon in
-# the panel and no window; a left click on the icon shows the window centred and active and
-# takes the icon away; minimising hides the window and brings the icon back; "Exit" in the
-# icon's menu ends the program, which stores the normal window state. A normal start opens
-# the credits address with the desktop's handler, and the window manager's close ends the
-# program the same way as "Exit".
+# Living in the tray, under a real window manager: "kelvane /tray" (or --tray, or /TRAY among
+# other words) starts with its icon in the panel and no window; a left click on the icon
+# shows the window centred and active and takes the icon away; minimising hides the window
+# and brings the icon back; "Exit" in the icon's menu ends the program, which stores the
+# normal window state. A normal start opens the credits address with the desktop's handler,
+# and the window manager's close ends the program the same way as "Exit".
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 INI="$XDG_CONFIG_HOME/Copperline.ini"
@@ -62,6 +62,17 @@ wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
 stored_state 0 || fail "Copperline.ini after Exit: $(cat "$INI" 2>/dev/null)"
 
+# --- the other tray starts: the long option, and the switch in any case among other words ---
+for form in "--tray" "-q /TRAY"; do
+    run_bg "$KELVANE" $form
+    pid=$LAST_PID
+    wait_tray_icon 20 kelvane || fail "'kelvane $form' put no icon in the panel"
+    none_shown || fail "'kelvane $form' mapped a window: $(wmctrl -l)"
+    kill -TERM "$pid"
+    wait_exit "$pid" 10 || fail "'kelvane $form' did not end on SIGTERM"
+    wait_until 10 tray_icon_absent kelvane || fail "the icon of 'kelvane $form' stayed in the panel"
+done
+
 # --- a normal start: the credits label opens its address through xdg-open ---
 rm -f "$INI"
 mkdir -p "$E2E_TMP/bin"
@@ -81,4 +92,4 @@ wmctrl -i -c "$win"
 wait_exit "$pid" 10 || fail "kelvane did not end after the window manager's close"
 [[ "$EXIT_STATUS" == 0 ]] || fail "the window manager's close ended kelvane with status $EXIT_STATUS"
 stored_state 0 || fail "Copperline.ini after the close: $(cat "$INI" 2>/dev/null)"
-echo "PASS: tray start, show, minimise, menu Exit, credits '$address', window manager close"
+echo "PASS: tray start (/tray, --tray, -q /TRAY), show, minimise, menu Exit, credits '$address', window manager close"

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/autostart.h"
+
+#include "settings/settings_store.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace autostart {
+namespace {
+
+// Characters that make a desktop entry's Exec argument need quotes.
+const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+
+// The escapes of a string value, which a reader undoes before it reads the quoting.
+QString escapedValue(const QString &text)
+{
+    QString value;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\': value += QLatin1String("\\\\"); break;
+        case u'\n': value += QLatin1String("\\n"); break;
+        case u'\t': value += QLatin1String("\\t"); break;
+        case u'\r': value += QLatin1String("\\r"); break;
+        default: value += c;
+        }
+    }
+    return value;
+}
+
+} // namespace
+
+QString entryPath()
+{
+    return settings::configHome() + QStringLiteral("/autostart/kelvane.desktop");
+}
+
+QString execArgument(const QString &argument)
+{
+    QString quoted = argument;
+    if (std::any_of(argument.cbegin(), argument.cend(), [](QChar c) { return reserved.contains(c); })) {
+        quoted = u'"';
+        for (const QChar c : argument) {
+            // Inside the quotes these four stand for themselves only after a backslash.
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                quoted += u'\\';
+            quoted += c;
+        }
+        quoted += u'"';
+    }
+    // A lone '%' would start a field code.
+    quoted.replace(u'%', QLatin1String("%%"));
+    return escapedValue(quoted);
+}
+
+QByteArray entry(const QString &program)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Kelvane\n"
+                          "Comment=Free physical memory at a click\n"
+                          "Exec=%1 --tray\n"
+                          "Icon=kelvane\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(execArgument(program))
+        .toUtf8();
+}
+
+bool isOn()
+{
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
+            return false;
+    }
+    return true;
+}
+
+bool turnOn(const QString &program)
+{
+    return settings::writeFileAtomically(entryPath(), entry(program));
+}
+
+bool turnOff()
+{
+    const QString path = entryPath();
+    return QFile::remove(path) || !QFile::exists(path);
+}
+
+} // namespace autostart

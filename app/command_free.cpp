@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// --free N: the window's release without a window, progress on standard output.
+#include "app/commands.h"
+
+#include "app/command_line.h"
+#include "app/status_texts.h"
+#include "memory/linux_kernel32.h"
+#include "memory/mmap_block_source.h"
+#include "memory/release_engine.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+constexpr int BarWidth = 20;
+constexpr int MiBPerBlock = static_cast<int>(memory::BlockBytes >> 20);
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+void stopOnSignals()
+{
+    struct sigaction action{};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    // A write to a slow reader goes on after the signal; the run stops at its next check.
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+int terminalColumns()
+{
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+void put(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// Each step of the release as a terminal shows it: one bar redrawn in place on a terminal,
+// a line at each new whole percent otherwise (a log, a pipe).
+class TerminalSteps final : public memory::ReleaseHost
+{
+public:
+    explicit TerminalSteps(memory::Kernel32 &kernel)
+        : m_kernel(kernel)
+        , m_terminal(::isatty(STDOUT_FILENO) == 1)
+    {
+    }
+
+    void progress(int step, int amount) override
+    {
+        m_step = step;
+        m_amount = amount;
+    }
+
+    void updateStatus() override
+    {
+        const int percent = static_cast<int>(100LL * m_step / m_amount);
+        if (!m_terminal && percent == m_shownPercent)
+            return;
+        m_shownPercent = percent;
+        const QString status = statusTexts(memory::GetMemoryStatus(m_kernel)).statusLine.value_or(QString());
+        const QString figures = QStringLiteral("%1% %2/%3 MB  %4").arg(percent, 3).arg(m_step).arg(m_amount).arg(status);
+        if (!m_terminal) {
+            put(figures + u'\n');
+            return;
+        }
+        const int filled = BarWidth * m_step / m_amount;
+        const QString bar = u'[' + QString(filled, u'#') + QString(BarWidth - filled, u'.') + QStringLiteral("] ");
+        // Cut to the terminal's width, or a wrapped line would not be redrawn in place.
+        put(u'\r' + (bar + figures).left(terminalColumns() - 1) + QStringLiteral("\033[K"));
+        m_barShown = true;
+    }
+
+    void processPendingEvents() override {}
+    bool stopRequested() override { return stopSignal != 0; }
+
+    // Ends the bar's line, so what follows starts on a line of its own.
+    void finish()
+    {
+        if (m_barShown)
+            put(QStringLiteral("\n"));
+    }
+
+private:
+    memory::Kernel32 &m_kernel;
+    bool m_terminal;
+    bool m_barShown = false;
+    int m_step = 0;
+    int m_amount = 1;
+    int m_shownPercent = -1;
+};
+
+} // namespace
+
+int freeMemory(int megabytes)
+{
+    memory::LinuxKernel32 kernel;
+    const memory::MemoryInfo before = memory::GetMemoryStatus(kernel);
+    if (!freeFraction(before))
+        return complain(QStringLiteral("cannot read the memory figures (/proc/meminfo)"), Failed);
+    // The window's slider offers no more than this; a maximum above its 16-bit range leaves
+    // the range's own top.
+    const int offered = sliderMaximum(before).value_or(32767);
+    const int amount = std::min(megabytes, offered);
+    if (amount < megabytes)
+        (void)complain(QStringLiteral("%1 MB is more than the %2 MB the amount slider offers now; freeing %2 MB")
+                           .arg(megabytes)
+                           .arg(offered),
+                       Done);
+    if (amount < 1)
+        return complain(QStringLiteral("no memory to free: the amount slider offers 0 MB"), Failed);
+
+    stopOnSignals();
+    put(QStringLiteral("Freeing %1 MB: taking %2 MiB in blocks of %3 MiB, then giving it all back\n")
+            .arg(amount)
+            .arg(amount * MiBPerBlock)
+            .arg(MiBPerBlock));
+    TerminalSteps steps(kernel);
+    memory::MmapBlockSource blocks;
+    // Returns only after every block it took has been given back.
+    const memory::ReleaseOutcome outcome = memory::runRelease(static_cast<std::int16_t>(amount), steps, blocks);
+    steps.finish();
+
+    QString summary = outcome.stopped ? QStringLiteral("Stopped at step %1 of %2: ").arg(outcome.steps).arg(amount)
+                                      : QStringLiteral("Done: ");
+    summary += QStringLiteral("took %1 MiB, all given back").arg(outcome.made * MiBPerBlock);
+    if (outcome.failed > 0)
+        summary += QStringLiteral("; %1 blocks were not taken, as the system had no room to spare").arg(outcome.failed);
+    put(summary + u'\n');
+    if (const auto status = statusTexts(memory::GetMemoryStatus(kernel)).statusLine)
+        put(*status + u'\n');
+    return Done;
+}
+
+} // namespace cli
