@@ -17,7 +17,7 @@
 namespace cli {
 namespace {
 
-constexpr int BarWidth = 20;
+constexpr int BarWidth = 16;
 constexpr int MiBPerBlock = static_cast<int>(memory::BlockBytes >> 20);
 
 volatile std::sig_atomic_t stopSignal = 0;
