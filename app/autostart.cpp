@@ -19,11 +19,20 @@ QString escapedValue(const QString &text)
     QString value;
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': value += QLatin1String("\\\\"); break;
-        case u'\n': value += QLatin1String("\\n"); break;
-        case u'\t': value += QLatin1String("\\t"); break;
-        case u'\r': value += QLatin1String("\\r"); break;
-        default: value += c;
+        case u'\\':
+            value += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            value += QLatin1String("\\n");
+            break;
+        case u'\t':
+            value += QLatin1String("\\t");
+            break;
+        case u'\r':
+            value += QLatin1String("\\r");
+            break;
+        default:
+            value += c;
         }
     }
     return value;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --free N: the window's release without a window, progress on standard output.
-#include "app/commands.h"
-
 #include "app/command_line.h"
+#include "app/commands.h"
 #include "app/status_texts.h"
 #include "memory/linux_kernel32.h"
 #include "memory/mmap_block_source.h"
 #include "memory/release_engine.h"
+#include "toolkit/display.h"
 
 #include <algorithm>
 #include <csignal>
@@ -27,20 +27,9 @@ void onStopSignal(int signal)
     stopSignal = signal;
 }
 
-void stopOnSignals()
-{
-    struct sigaction action{};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    // A write to a slow reader goes on after the signal; the run stops at its next check.
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-}
-
 int terminalColumns()
 {
-    winsize size{};
+    winsize size {};
     if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
@@ -76,19 +65,21 @@ public:
             return;
         m_shownPercent = percent;
         const QString status = statusTexts(memory::GetMemoryStatus(m_kernel)).statusLine.value_or(QString());
-        const QString figures = QStringLiteral("%1% %2/%3 MB  %4").arg(percent, 3).arg(m_step).arg(m_amount).arg(status);
+        const QString figures
+            = QStringLiteral("%1% %2/%3 MB  %4").arg(percent, 3).arg(m_step).arg(m_amount).arg(status);
         if (!m_terminal) {
             put(figures + u'\n');
             return;
         }
         const int filled = BarWidth * m_step / m_amount;
-        const QString bar = u'[' + QString(filled, u'#') + QString(BarWidth - filled, u'.') + QStringLiteral("] ");
+        const QString bar
+            = u'[' + QString(filled, u'#') + QString(BarWidth - filled, u'.') + QStringLiteral("] ");
         // Cut to the terminal's width, or a wrapped line would not be redrawn in place.
         put(u'\r' + (bar + figures).left(terminalColumns() - 1) + QStringLiteral("\033[K"));
         m_barShown = true;
     }
 
-    void processPendingEvents() override {}
+    void processPendingEvents() override { }
     bool stopRequested() override { return stopSignal != 0; }
 
     // Ends the bar's line, so what follows starts on a line of its own.
@@ -120,14 +111,16 @@ int freeMemory(int megabytes)
     const int offered = sliderMaximum(before).value_or(32767);
     const int amount = std::min(megabytes, offered);
     if (amount < megabytes)
-        (void)complain(QStringLiteral("%1 MB is more than the %2 MB the amount slider offers now; freeing %2 MB")
-                           .arg(megabytes)
-                           .arg(offered),
-                       Done);
+        (void)complain(
+            QStringLiteral("%1 MB is more than the %2 MB the amount slider offers now; freeing %2 MB")
+                .arg(megabytes)
+                .arg(offered),
+            Done);
     if (amount < 1)
         return complain(QStringLiteral("no memory to free: the amount slider offers 0 MB"), Failed);
 
-    stopOnSignals();
+    // The run sees the signal at its next check, after the current block.
+    toolkit::onTerminationSignals(onStopSignal);
     put(QStringLiteral("Freeing %1 MB: taking %2 MiB in blocks of %3 MiB, then giving it all back\n")
             .arg(amount)
             .arg(amount * MiBPerBlock)
@@ -135,14 +128,17 @@ int freeMemory(int megabytes)
     TerminalSteps steps(kernel);
     memory::MmapBlockSource blocks;
     // Returns only after every block it took has been given back.
-    const memory::ReleaseOutcome outcome = memory::runRelease(static_cast<std::int16_t>(amount), steps, blocks);
+    const memory::ReleaseOutcome outcome
+        = memory::runRelease(static_cast<std::int16_t>(amount), steps, blocks);
     steps.finish();
 
-    QString summary = outcome.stopped ? QStringLiteral("Stopped at step %1 of %2: ").arg(outcome.steps).arg(amount)
-                                      : QStringLiteral("Done: ");
+    QString summary = outcome.stopped
+        ? QStringLiteral("Stopped at step %1 of %2: ").arg(outcome.steps).arg(amount)
+        : QStringLiteral("Done: ");
     summary += QStringLiteral("took %1 MiB, all given back").arg(outcome.made * MiBPerBlock);
     if (outcome.failed > 0)
-        summary += QStringLiteral("; %1 blocks were not taken, as the system had no room to spare").arg(outcome.failed);
+        summary += QStringLiteral("; %1 blocks were not taken, as the system had no room to spare")
+                       .arg(outcome.failed);
     put(summary + u'\n');
     if (const auto status = statusTexts(memory::GetMemoryStatus(kernel)).statusLine)
         put(*status + u'\n');

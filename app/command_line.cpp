@@ -17,8 +17,8 @@ namespace {
 // The amount slider's widest range: its maximum is 16 bits wide.
 constexpr int MaxMegabytes = 32767;
 
-const QStringList commandNames = {QStringLiteral("help"), QStringLiteral("status"), QStringLiteral("json"),
-                                  QStringLiteral("free"), QStringLiteral("autostart"), QStringLiteral("version")};
+const QStringList commandNames = { QStringLiteral("help"), QStringLiteral("status"), QStringLiteral("json"),
+    QStringLiteral("free"), QStringLiteral("autostart"), QStringLiteral("version") };
 
 const char usageText[] = R"(Usage: kelvane [--tray | /tray]
        kelvane --status [--json]
@@ -49,7 +49,8 @@ Exit status: 0 done, 1 failure, 2 bad usage.
 // "--name" or "--name=value" for one of the command options.
 bool namesCommand(const QString &argument)
 {
-    return argument.startsWith(QLatin1String("--")) && commandNames.contains(argument.mid(2).section(u'=', 0, 0));
+    return argument.startsWith(QLatin1String("--"))
+        && commandNames.contains(argument.mid(2).section(u'=', 0, 0));
 }
 
 int badUsage(const QString &message)
@@ -77,7 +78,7 @@ int runParsed(QStringList arguments)
     const QCommandLineOption autostart(QStringLiteral("autostart"));
     const QCommandLineOption tray(QStringLiteral("tray"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, status, json, free, autostart, tray});
+    parser.addOptions({ help, version, status, json, free, autostart, tray });
     if (!parser.parse(arguments))
         return badUsage(parser.errorText());
 
@@ -134,7 +135,9 @@ int autostartCommand(const QString &state)
         return Done;
     }
     if (state == QLatin1String("off"))
-        return autostart::turnOff() ? Done : complain(QStringLiteral("cannot remove ") + autostart::entryPath(), Failed);
+        return autostart::turnOff()
+            ? Done
+            : complain(QStringLiteral("cannot remove ") + autostart::entryPath(), Failed);
     return autostart::turnOn(QCoreApplication::applicationFilePath())
         ? Done
         : complain(QStringLiteral("cannot write ") + autostart::entryPath(), Failed);
@@ -145,7 +148,8 @@ std::optional<int> runCommand(int &argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (std::none_of(arguments.cbegin() + std::min<qsizetype>(1, arguments.size()), arguments.cend(), namesCommand))
+    if (std::none_of(
+            arguments.cbegin() + std::min<qsizetype>(1, arguments.size()), arguments.cend(), namesCommand))
         return std::nullopt;
 
     // No display is needed for any of them: a core application, not a GUI one.

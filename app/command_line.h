@@ -21,7 +21,7 @@ namespace cli {
 
 enum Status : int {
     Done = 0,
-    Failed = 1,   // a runtime failure: no memory figures, a file that cannot be written
+    Failed = 1, // a runtime failure: no memory figures, a file that cannot be written
     BadUsage = 2, // an unknown option beside a command option, a bad value, a bad combination
 };
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --status: the figures the window shows, for a terminal or a script.
-#include "app/commands.h"
-
 #include "app/command_line.h"
+#include "app/commands.h"
 #include "app/status_texts.h"
 #include "app/usage_graph.h"
 #include "memory/linux_kernel32.h"
@@ -44,20 +43,21 @@ int printStatus(bool json)
     const auto graphTip = UsageGraph::toolTip(info);
     // A total of 0 means the probe read nothing: there are no figures to give.
     if (!texts.statusLine || !texts.usageLine || !usage || !graphTip)
-        return complain(QStringLiteral("cannot read the memory figures (/proc/meminfo, /proc/self/statm)"), Failed);
+        return complain(
+            QStringLiteral("cannot read the memory figures (/proc/meminfo, /proc/self/statm)"), Failed);
 
     if (json) {
-        const QJsonObject object{
-            {QStringLiteral("memoryLoad"), info.MemoryLoad},
-            {QStringLiteral("totalPhys"), bytes(info.TotalPhys)},
-            {QStringLiteral("availPhys"), bytes(info.AvailPhys)},
-            {QStringLiteral("totalPageFile"), bytes(info.TotalPageFile)},
-            {QStringLiteral("availPageFile"), bytes(info.AvailPageFile)},
-            {QStringLiteral("totalVirtual"), bytes(info.TotalVirtual)},
-            {QStringLiteral("availVirtual"), bytes(info.AvailVirtual)},
-            {QStringLiteral("ramUsagePercent"), percent(usage->ram)},
-            {QStringLiteral("virtualUsagePercent"), percent(usage->virtualMemory)},
-            {QStringLiteral("pageFileUsagePercent"), percent(usage->pageFile)},
+        const QJsonObject object {
+            { QStringLiteral("memoryLoad"), info.MemoryLoad },
+            { QStringLiteral("totalPhys"), bytes(info.TotalPhys) },
+            { QStringLiteral("availPhys"), bytes(info.AvailPhys) },
+            { QStringLiteral("totalPageFile"), bytes(info.TotalPageFile) },
+            { QStringLiteral("availPageFile"), bytes(info.AvailPageFile) },
+            { QStringLiteral("totalVirtual"), bytes(info.TotalVirtual) },
+            { QStringLiteral("availVirtual"), bytes(info.AvailVirtual) },
+            { QStringLiteral("ramUsagePercent"), percent(usage->ram) },
+            { QStringLiteral("virtualUsagePercent"), percent(usage->virtualMemory) },
+            { QStringLiteral("pageFileUsagePercent"), percent(usage->pageFile) },
         };
         std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         return Done;

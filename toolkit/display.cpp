@@ -158,8 +158,13 @@ void closeOnTerminationSignals(QWidget *window)
         [[maybe_unused]] const auto n = ::read(signalPipe[0], buffer, sizeof buffer);
         window->close();
     });
+    onTerminationSignals(onSignal);
+}
+
+void onTerminationSignals(void (*handler)(int))
+{
     struct sigaction action{};
-    action.sa_handler = onSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})

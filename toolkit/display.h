@@ -23,4 +23,8 @@ bool addressSpaceForStart(QString *why);
 // program shuts down through its normal close handling.
 void closeOnTerminationSignals(QWidget *window);
 
+// Calls `handler` (which must be async-signal-safe) when SIGTERM, SIGINT or SIGHUP arrives;
+// a system call the signal interrupts goes on.
+void onTerminationSignals(void (*handler)(int));
+
 } // namespace toolkit
