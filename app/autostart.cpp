@@ -13,29 +13,14 @@ namespace {
 // Characters that make a desktop entry's Exec argument need quotes.
 const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
-// The escapes of a string value, which a reader undoes before it reads the quoting.
-QString escapedValue(const QString &text)
+// The escapes of a string value, which a reader undoes before it reads the quoting. The
+// backslash goes first, so that the escapes written after it stay as they are.
+QString escapedValue(QString text)
 {
-    QString value;
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            value += QLatin1String("\\\\");
-            break;
-        case u'\n':
-            value += QLatin1String("\\n");
-            break;
-        case u'\t':
-            value += QLatin1String("\\t");
-            break;
-        case u'\r':
-            value += QLatin1String("\\r");
-            break;
-        default:
-            value += c;
-        }
-    }
-    return value;
+    for (const auto &[raw, escape] : { std::pair { u'\\', "\\\\" }, std::pair { u'\n', "\\n" },
+             std::pair { u'\t', "\\t" }, std::pair { u'\r', "\\r" } })
+        text.replace(QChar(raw), QLatin1String(escape));
+    return text;
 }
 
 } // namespace
