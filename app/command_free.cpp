@@ -121,9 +121,10 @@ int freeMemory(int megabytes)
 
     // The run sees the signal at its next check, after the current block.
     toolkit::onTerminationSignals(onStopSignal);
+    // Steps beyond the block table take nothing, in the window as here.
     put(QStringLiteral("Freeing %1 MB: taking %2 MiB in blocks of %3 MiB, then giving it all back\n")
             .arg(amount)
-            .arg(amount * MiBPerBlock)
+            .arg(std::min(amount, memory::BlockSlots) * MiBPerBlock)
             .arg(MiBPerBlock));
     TerminalSteps steps(kernel);
     memory::MmapBlockSource blocks;
