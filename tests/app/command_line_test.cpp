@@ -217,6 +217,10 @@ TracedRun traced(std::string megabytes, double interruptAt = 0)
     }
     if (signalled)
         run.sinceSignal = std::chrono::steady_clock::now() - *signalled;
+    if (!WIFEXITED(st) && !WIFSIGNALED(st)) { // no tracing allowed: the run counts as failed
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &st, 0);
+    }
     run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     QFile out(QString::fromStdString(outPath));
     if (out.open(QIODevice::ReadOnly))
