@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the real program, with no display reachable.
+#include "toolkit/single_instance.h"
+
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -108,10 +110,14 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
             << qPrintable(r.out);
         EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(r.err).hasMatch());
     }
+    EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Copperline.ini")));
 }
 
 TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
 {
+    // A running instance holds the lock; the figures come all the same.
+    const toolkit::InstanceLock running(QStringLiteral("kelvane.lock"));
+    ASSERT_FALSE(running.anotherInstanceRuns());
     const Meminfo before = meminfo();
     const Result text = run({ QStringLiteral("--status") });
     const Result json = run({ QStringLiteral("--status"), QStringLiteral("--json") });
