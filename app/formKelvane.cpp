@@ -11,11 +11,37 @@
 #include "toolkit/timer.h"
 #include "toolkit/twips.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <QUrl>
 
 using toolkit::fontOf;
 using toolkit::place;
+
+namespace {
+
+// The README the credits link opens: the one installed with this binary (found from the
+// binary's own folder, so an install to any prefix works), else the source tree's when the
+// program runs from its build folder, else where the package puts it.
+QString creditsAddress()
+{
+    const QString installed = QStringLiteral(KELVANE_README_INSTALLED);
+    const QString candidates[] = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/" KELVANE_README_FROM_BINDIR),
+        QStringLiteral(KELVANE_README_SOURCE),
+        installed,
+    };
+    for (const QString &file : candidates) {
+        if (QFileInfo(file).isFile())
+            return QUrl::fromLocalFile(QDir::cleanPath(file)).toString(QUrl::FullyEncoded);
+    }
+    return QUrl::fromLocalFile(installed).toString(QUrl::FullyEncoded);
+}
+
+} // namespace
 
 formKelvane::formKelvane(const KelvaneServices &services, QWidget *parent)
     : toolkit::Form(parent)
@@ -24,7 +50,8 @@ formKelvane::formKelvane(const KelvaneServices &services, QWidget *parent)
     Q_ASSERT(m_services.kernel);
     setObjectName(QStringLiteral("formKelvane"));
     setWindowTitle(QStringLiteral("Kelvane"));
-    setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
+    // Drawn afresh at each size asked for; the tray gets the same icon through its handle.
+    setWindowIcon(programIconSet());
     // The classic dialog font size; controls with a font of their own override it.
     QFont dialogFont = font();
     dialogFont.setPointSizeF(8.25);
@@ -64,7 +91,7 @@ void formKelvane::buildControls()
 
     lblCredits = new toolkit::Label(this);
     lblCredits->setText(QStringLiteral("Kelvane credits"));
-    lblCredits->setToolTip(QStringLiteral(KELVANE_CREDITS_URL));
+    lblCredits->setToolTip(creditsAddress());
     lblCredits->setFont(fontOf(QStringLiteral("MS Sans Serif"), 8.25, 400, true));
     lblCredits->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
     lblCredits->setCursor(Qt::PointingHandCursor);
