@@ -82,6 +82,29 @@ bool QtNotifyShell::Shell_NotifyIconW(std::uint32_t message, const NotifyIconDat
     }
 }
 
+void QtNotifyShell::chooseTray()
+{
+    if (m_statusNotifier)
+        return;
+    // Qt decides when first asked, for the life of the program; so does the shell.
+    m_statusNotifier = statusNotifierHostRegistered();
+    if (!*m_statusNotifier)
+        return;
+    m_notifications = new DesktopNotifications(QDBusConnection::sessionBus(), this);
+    connect(m_notifications, &DesktopNotifications::shown, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONSHOW); });
+    connect(m_notifications, &DesktopNotifications::timedOut, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONTIMEOUT); });
+    connect(m_notifications, &DesktopNotifications::clicked, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONUSERCLICK); });
+}
+
+bool QtNotifyShell::canShowIcons()
+{
+    chooseTray();
+    return *m_statusNotifier || trayMayAppear();
+}
+
 const QtNotifyShell::Icon *QtNotifyShell::find(std::uint32_t hWnd, std::uint32_t uID) const
 {
     const auto it = m_icons.find(Key{hWnd, uID});
@@ -119,19 +142,7 @@ bool QtNotifyShell::add(const Key &key, const NotifyIconData &record)
     QWidget *owner = handles::window(key.first);
     if (!owner || m_icons.count(key))
         return false;
-    if (!m_statusNotifier) {
-        // Qt decides at its first icon, for the life of the program; so does the shell.
-        m_statusNotifier = statusNotifierHostRegistered();
-        if (*m_statusNotifier) {
-            m_notifications = new DesktopNotifications(QDBusConnection::sessionBus(), this);
-            connect(m_notifications, &DesktopNotifications::shown, this,
-                    [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONSHOW); });
-            connect(m_notifications, &DesktopNotifications::timedOut, this,
-                    [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONTIMEOUT); });
-            connect(m_notifications, &DesktopNotifications::clicked, this,
-                    [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONUSERCLICK); });
-        }
-    }
+    chooseTray();
     Icon &icon = m_icons[key];
     icon.tray = new QSystemTrayIcon(this);
     connect(icon.tray, &QSystemTrayIcon::activated, this,

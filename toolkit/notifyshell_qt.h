@@ -67,6 +67,7 @@ public:
     ~QtNotifyShell() override;
 
     bool Shell_NotifyIconW(std::uint32_t message, const NotifyIconData &record) override;
+    bool canShowIcons() override;
 
     // The icon for (hWnd, uID); nullptr when the shell holds none.
     const Icon *find(std::uint32_t hWnd, std::uint32_t uID) const;
@@ -82,6 +83,8 @@ public:
 
 private:
     using Key = std::pair<std::uint32_t, std::uint32_t>;
+
+    void chooseTray();
 
     bool add(const Key &key, const NotifyIconData &record);
     void apply(Icon &icon, const NotifyIconData &record);

@@ -212,6 +212,30 @@ host_call() {
         "org.kelvane.TestHost.$1" "${@:2}" >/dev/null
 }
 
+# --- Wayland ---
+# start_weston: a headless weston on a socket of its own; exports WAYLAND_DISPLAY and drops
+# DISPLAY, so that Qt picks its Wayland platform. --debug lets weston-debug read the scene
+# graph and weston-screenshooter take pictures.
+start_weston() {
+    local socket="kelvane-e2e-$$"
+    weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --socket="$socket" \
+        --idle-time=0 --no-config --debug >"$E2E_TMP/weston.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 15 test -S "$XDG_RUNTIME_DIR/$socket" || fail "weston did not start: $(tail -5 "$E2E_TMP/weston.log")"
+    export WAYLAND_DISPLAY="$socket"
+    unset DISPLAY
+}
+# mapped_toplevels TITLE_REGEX: how many top-level windows of that title weston shows.
+mapped_toplevels() {
+    { weston-debug scene-graph 2>/dev/null || true; } | grep -Ec "role xdg_toplevel, .* top-level window '$1' of kelvane" || true
+}
+# wayland_screenshot FILE: the whole output.
+wayland_screenshot() {
+    local dir="$E2E_TMP/shots"
+    mkdir -p "$dir" && rm -f "$dir"/*.png
+    (cd "$dir" && timeout 10 weston-screenshooter) && mv "$dir"/*.png "$E2E_ARTIFACTS/$1"
+}
+
 # --- the program's own windows ---
 KELVANE_TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 # How many main windows are on screen.
