@@ -60,7 +60,9 @@ void formKelvane::HideTray()
     show();
     if (!isVisible())
         return;
-    if (SysTray)
+    // Where minimising never reaches the program (Wayland), the icon stays while the window
+    // is shown: its click is the way back to the tray.
+    if (SysTray && toolkit::windowManagerReportsMinimise())
         (void)SysTray->RemoveIconFromTray();
     toolkit::setForegroundWindow(this);
 }

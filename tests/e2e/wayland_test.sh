@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Kelvane on Wayland (a headless weston), with a tray host on a private session bus: a normal
 # start maps the window; "/tray" maps none and registers a tray item; the host's Activate
-# maps the window; ContextMenu opens the tray menu as a window of its own (the compositor
-# places it); SIGTERM ends with status 0 and the normal state stored. Without a tray host,
+# maps the window and the next one unmaps it again; ContextMenu opens the tray menu as a
+# window of its own (the compositor places it); SIGTERM ends with status 0 and the normal state stored. Without a tray host,
 # "/tray" shows the window rather than leaving it unreachable.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
@@ -11,6 +11,7 @@ INI="$XDG_CONFIG_HOME/Copperline.ini"
 MAIN="[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+"
 
 window_mapped() { [[ "$(mapped_toplevels "$MAIN")" == 1 ]]; }
+window_unmapped() { [[ "$(mapped_toplevels "$MAIN")" == 0 ]]; }
 # stop PID WHAT: SIGTERM closes the window and ends the program with status 0.
 stop() {
     kill -TERM "$1"
@@ -50,12 +51,19 @@ wait_until 10 menu_mapped || fail "ContextMenu mapped no menu"
 sleep 0.3
 wayland_screenshot wayland_menu.png
 
-# Activate: the window shows (the menu stays until a choice or Escape) and the item goes.
+# Activate: the window shows (the menu stays until a choice or Escape); the item stays, as a
+# minimise never reaches the program, and the next Activate hides the window again.
 sni_call Activate 1000 10
 wait_until 10 window_mapped || fail "Activate mapped no window"
-host_expect 10 "unregistered $(sni_item)"
 sleep 0.3
 wayland_screenshot wayland_shown.png
+sni_call Activate 1000 10
+wait_until 10 window_unmapped || fail "a second Activate left the window mapped"
+sni_call Activate 1000 10
+wait_until 10 window_mapped || fail "a third Activate mapped no window"
+[[ "$(host_count 'registered .*')" == 1 && "$(host_count 'unregistered .*')" == 0 ]] ||
+    fail "the item did not stay registered: $(tr '\n' '|' <"$HOST_LOG")"
 stop "$pid" "from the tray"
+host_expect 10 "unregistered $(sni_item)"
 grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after the end: $(cat "$INI")"
 echo "PASS: $(tr '\n' '|' <"$HOST_LOG")"
