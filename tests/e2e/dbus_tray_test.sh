@@ -9,7 +9,8 @@
 # Kelvane: "/tray" registers its item with no window; Activate shows the window and takes
 # the item away; minimising brings it back; a restarted host gets it again; ContextMenu pops
 # the menu with "Exit"; an automatic release shows the window and registers the item again;
-# Kelvane posts no notification.
+# Kelvane posts no notification. Without a notification server the probe's balloons are lost
+# and everything else works.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 PROBE=$2
@@ -18,6 +19,20 @@ INI="$XDG_CONFIG_HOME/Copperline.ini"
 
 said() { grep -Eq "^$1\$" "$OUT"; }
 expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
+# probe_menu_keys KEYS...: once the probe's popup is on screen (a visible window besides Qt's
+# 1x1 helpers) and has had a moment to take the keyboard, types KEYS into it.
+probe_menu() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname tray_probe 2>/dev/null); do
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || return 0
+    done
+    return 1
+}
+probe_menu_keys() {
+    wait_until 10 probe_menu || fail "no probe popup on screen"
+    sleep 0.3
+    xdotool key "$@"
+}
 notify_id() { grep -E "^notify .*body=$1\$" "$HOST_LOG" | sed 's/.* id=\([0-9]*\) .*/\1/'; }
 
 start_xvfb
@@ -50,13 +65,14 @@ sleep 0.3
 xdotool mousemove 700 300
 sni_call ContextMenu 700 300
 expect 'Popup [0-9]+x[0-9]+\+700\+300 default=&Show'
+wait_until 10 probe_menu || fail "no probe popup on screen"
 screenshot dbus_probe_menu.png
-xdotool key Escape
+probe_menu_keys Escape
 expect 'Popup closed'
 sni_call ContextMenu 700 300
 popups() { [[ "$(grep -c '^Popup [0-9]' "$OUT")" -ge 2 ]]; }
 wait_until 10 popups || fail "no second popup: $(tr '\n' '|' <"$OUT")"
-xdotool key Up Return
+probe_menu_keys Up Return
 expect 'RemoveIconFromTray 0'
 wait_exit "$probe" 10 || fail "probe did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS"
@@ -88,6 +104,7 @@ eval "$(xdotool getwindowgeometry --shell "$menu")"
 ((X == 600 && Y == 200)) || fail "the menu is at $X,$Y, not at the pointer (600,200)"
 screenshot dbus_menu.png
 screenshot dbus_menu_only.png "$menu"
+sleep 0.3 # the menu takes the keyboard after it is mapped
 xdotool key Up Return
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
@@ -104,6 +121,23 @@ host_expect 10 "registered .*" $((before + 1))
 kill -TERM "$pid"
 wait_exit "$pid" 10 || fail "kelvane did not end on SIGTERM"
 [[ "$EXIT_STATUS" == 0 ]] || fail "SIGTERM ended kelvane with status $EXIT_STATUS"
+
+# --- no notification server: balloons are lost, nothing else changes ---
+stop_desktop_host
+start_desktop_host --tray-only
+: >"$OUT"
+before=$(registered)
+run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
+probe=$LAST_PID
+expect 'ShowBalloon 0'
+expect 'HideBalloon 0'
+host_expect 10 "registered .*" $((before + 1))
+sni_call ContextMenu 700 300
+expect 'Popup [0-9]+x[0-9]+\+[0-9]+\+[0-9]+ default=&Show'
+probe_menu_keys Up Return
+wait_exit "$probe" 10 || fail "probe did not end after Exit without a notification server: $(tr "\n" "|" <"$OUT")"
+[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS without a notification server"
+! said 'Balloon.*' || fail "balloon events without a notification server: $(tr '\n' '|' <"$OUT")"
 
 ! host_said "notify app=Kelvane .*" || fail "Kelvane posted a notification: $(grep '^notify' "$HOST_LOG")"
 ! grep -Eq '^notify .*summary= body=$' "$HOST_LOG" || fail "an empty notification was posted"

@@ -11,7 +11,8 @@ command line:
     close <id>                        CloseNotification
 
 and offers the test org.kelvane.TestHost at /TestHost: Invoke(id, key) emits ActionInvoked,
-Expire(id) emits NotificationClosed(id, 1). The system's dbus and gi modules: /usr/bin/python3.
+Expire(id) emits NotificationClosed(id, 1). With --tray-only it is a tray host and no
+notification server. The system's dbus and gi modules: /usr/bin/python3.
 """
 import sys
 
@@ -168,12 +169,14 @@ class Control(dbus.service.Object):
 def main():
     DBusGMainLoop(set_as_default=True)
     log = Log(sys.argv[1])
+    tray_only = "--tray-only" in sys.argv[2:]
     bus = dbus.SessionBus()
     watcher = Watcher(bus, log)
     notifications = Notifications(bus, log)
     control = Control(bus, notifications)
     # Names last: a client that sees them finds the objects in place.
-    names = [dbus.service.BusName(name, bus, do_not_queue=True) for name in (WATCHER, NOTIFICATIONS)]
+    owned = (WATCHER,) if tray_only else (WATCHER, NOTIFICATIONS)
+    names = [dbus.service.BusName(name, bus, do_not_queue=True) for name in owned]
     log.say("host ready")
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, 15, loop.quit)

@@ -174,15 +174,16 @@ EOF
         /org/freedesktop/DBus org.freedesktop.DBus.GetId || fail "the session bus did not start: $(cat "$E2E_TMP/bus.log")"
 }
 
-# start_desktop_host: the tray host and notification server of desktop_host.py on the
-# session bus, logging to $HOST_LOG; HOST_PID is its pid. Returns once it owns its names.
+# start_desktop_host [--tray-only]: the tray host and notification server of desktop_host.py
+# on the session bus, logging to $HOST_LOG; HOST_PID is its pid. Returns once it owns its
+# names.
 HOST_LOG="$E2E_TMP/host.log"
 host_ready() { [[ "$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null)" -gt "$1" ]]; }
 start_desktop_host() {
     local before
     before=$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null || true)
     # The system's Python, which has the dbus and gi modules.
-    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" 2>>"$E2E_TMP/host.err" &
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" "$@" 2>>"$E2E_TMP/host.err" &
     HOST_PID=$!
     E2E_PIDS+=($HOST_PID)
     wait_until 10 host_ready "${before:-0}" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
