@@ -4,7 +4,7 @@
 # notification server (desktop_host.py on a private bus).
 # The probe: its icon registers; balloons become notifications with their title, text and
 # urgency; a withdrawn balloon is closed, never posted empty; a click on the notification is
-# BalloonClicked, a click on another one is nothing; ContextMenu pops up the tray menu at the
+# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout; ContextMenu pops up the tray menu at the
 # pointer; Exit takes the item off the bus.
 # Kelvane: "/tray" registers its item with no window; Activate shows the window and takes
 # the item away; minimising brings it back; a restarted host gets it again; ContextMenu pops
@@ -58,7 +58,10 @@ expect 'BalloonShow'
 host_call Invoke "uint32:$first" string:default
 host_call Invoke "uint32:$(notify_id 'Out of memory')" string:default
 expect 'BalloonClicked'
-sleep 0.3
+# The click brings an information balloon; the desktop lets it expire.
+host_expect 10 "notify app=tray_probe id=[0-9]+ replaces=0 urgency=0 timeout=10000 actions=default summary=Tray probe body=Freed"
+host_call Expire "uint32:$(notify_id Freed)"
+expect 'BalloonTimeout'
 [[ "$(grep -c '^BalloonClicked$' "$OUT")" == 1 ]] || fail "clicks reported: $(tr '\n' '|' <"$OUT")"
 
 # --- the probe: the tray menu at the pointer, Escape, Exit ---

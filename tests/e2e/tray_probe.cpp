@@ -102,6 +102,10 @@ int main(int argc, char **argv)
         say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Memory is low"), QStringLiteral("Tray probe"), 2, 5000)));
         say(QStringLiteral("HideBalloon %1").arg(tray->HideBalloon()));
         say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Out of memory"), QStringLiteral("Tray probe"), 3 + 16, 60000)));
+        // A click on it brings a plain information balloon.
+        QObject::connect(tray, &clsSystray::BalloonClicked, tray, [tray] {
+            say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Freed"), QStringLiteral("Tray probe"), 1, 0)));
+        });
     }
 
     QObject::connect(mnuExit, &QAction::triggered, [tray] {
