@@ -65,7 +65,9 @@ public:
     void Form_Unload();
 
     // Tray mode: ShowTray puts the icon in the tray and hides the window; HideTray shows the
-    // window, takes the icon out and brings the window to the front.
+    // window, takes the icon out and brings the window to the front. Where no notification
+    // area could ever show the icon (Wayland without a tray host), ShowTray does nothing; on
+    // Wayland HideTray leaves the icon in the tray.
     void ShowTray();
     void HideTray();
     // Pops up the items of objMenu: at the mouse with DefaultMenu in bold when one is given,
@@ -114,6 +116,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    bool trayAvailable() const;
     class ReleaseSteps;
     memory::BlockSource &blockSource();
     void buildControls();

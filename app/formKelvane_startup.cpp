@@ -54,6 +54,8 @@ void formKelvane::Form_Load()
 
     m_startsInTray = m_services.commandLine.contains(QStringLiteral("/tray"), Qt::CaseInsensitive)
         || settings::leadingNumber(storedText(QStringLiteral("KelvaneTray"), QStringLiteral("0"))) == 1.0;
+    // With no notification area at all the window shows instead.
+    m_startsInTray = m_startsInTray && trayAvailable();
     if (!m_startsInTray)
         return;
     // To the tray as a minimise would take it there. The window has never been shown, so it

@@ -30,6 +30,10 @@ void formKelvane::Form_Resize()
 {
     if (windowStateNumber() != Minimized)
         return;
+    // Without a notification area (Wayland with no tray host) the desktop keeps the minimised
+    // window: hidden, it could never be brought back.
+    if (!trayAvailable())
+        return;
     // The add is refused when the icon is in the tray already; the window goes all the same.
     if (SysTray)
         (void)SysTray->AddIconToTray(iconHandle(), windowTitle(), true);
@@ -40,8 +44,12 @@ void formKelvane::Form_Resize()
     hide();
 }
 
+bool formKelvane::trayAvailable() const { return !SysTray || SysTray->TrayAvailable(); }
+
 void formKelvane::ShowTray()
 {
+    if (!trayAvailable())
+        return;
     if (SysTray)
         (void)SysTray->AddIconToTray(iconHandle(), windowTitle(), true);
     hide();
@@ -52,7 +60,9 @@ void formKelvane::HideTray()
     show();
     if (!isVisible())
         return;
-    if (SysTray)
+    // Where minimising never reaches the program (Wayland), the icon stays while the window
+    // is shown: its click is the way back to the tray.
+    if (SysTray && toolkit::windowManagerReportsMinimise())
         (void)SysTray->RemoveIconFromTray();
     toolkit::setForegroundWindow(this);
 }

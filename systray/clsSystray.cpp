@@ -81,6 +81,13 @@ std::int32_t clsSystray::AddIconToTray(std::uint32_t hIcon, const QString &Toolt
     return myLastError;
 }
 
+bool clsSystray::TrayAvailable() const
+{
+    if (myShellMayGo && !myDefaultShell)
+        return false;
+    return myShell->canShowIcons();
+}
+
 void clsSystray::RefreshIcon()
 {
     writeU32(myIconData, nid::uFlags, readU32(myIconData, nid::uFlags) | NIF_ICON | NIF_MESSAGE | NIF_TIP);

@@ -49,6 +49,8 @@ public:
     // Replaces the icon (0 too) and refreshes it.
     void Icon(std::uint32_t hIcon);
     bool IsIconInTray() const { return myInTray; }
+    // False when the desktop has no notification area that could ever show the icon.
+    bool TrayAvailable() const;
     std::int32_t LastErrorNumber() const { return myLastError; }
     // The fixed text of LastErrorNumber; empty for a number no operation records.
     QString LastErrorText() const { return outcomeText(myLastError); }

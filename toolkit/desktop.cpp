@@ -2,6 +2,7 @@
 #include "toolkit/desktop.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QUrl>
 #include <QWidget>
 
@@ -24,6 +25,11 @@ void setForegroundWindow(QWidget *window)
         return;
     window->raise();
     window->activateWindow();
+}
+
+bool windowManagerReportsMinimise()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace toolkit

@@ -15,4 +15,7 @@ bool shellOpen(const QString &address);
 // allows; nothing for a hidden window.
 void setForegroundWindow(QWidget *window);
 
+// False on Wayland: the compositor minimises a window without telling the program.
+bool windowManagerReportsMinimise();
+
 } // namespace toolkit

@@ -20,6 +20,10 @@ public:
     // apply the fields that uFlags names. Returns false when the shell refused the call
     // (unknown operation, no such icon, icon already added, no such window).
     virtual bool Shell_NotifyIconW(std::uint32_t message, const NotifyIconData &record) = 0;
+
+    // False when an icon could never appear, so a window hidden in the tray would be out of
+    // reach (Wayland without a tray host). X11 always has one: an XEmbed tray may come later.
+    virtual bool canShowIcons() { return true; }
 };
 
 // Does nothing but remember every call; stands in for the shell in tests.
@@ -37,8 +41,11 @@ public:
     std::vector<std::uint32_t> messages() const;
     void clear() { calls.clear(); }
 
+    bool canShowIcons() override { return trayAvailable; }
+
     std::vector<Call> calls;
     bool answer = true; // what every call returns
+    bool trayAvailable = true;
 };
 
 // The program's shell: the desktop's notification area (see QtNotifyShell). Lives as long as

@@ -5,6 +5,9 @@
 #include "toolkit/handles.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QGuiApplication>
 #include <QPointer>
 
@@ -25,6 +28,22 @@ bool trayMayAppear()
     return QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
+// Asks the session bus as Qt does before its first tray icon, and gets the same answer:
+// a StatusNotifierWatcher with a registered host (read through introspection, as Qt reads
+// it), on a platform where Qt speaks to one.
+bool statusNotifierHostRegistered()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
+        return false;
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusInterface host(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+    return host.property("IsStatusNotifierHostRegistered").toBool();
+}
+
 } // namespace
 
 QtNotifyShell::QtNotifyShell(QObject *parent)
@@ -34,8 +53,10 @@ QtNotifyShell::QtNotifyShell(QObject *parent)
 
 QtNotifyShell::~QtNotifyShell()
 {
-    for (auto &[key, icon] : m_icons)
+    for (auto &[key, icon] : m_icons) {
         disconnect(icon.ownerGone);
+        withdrawNotification(icon);
+    }
 }
 
 bool QtNotifyShell::Shell_NotifyIconW(std::uint32_t message, const NotifyIconData &record)
@@ -61,6 +82,29 @@ bool QtNotifyShell::Shell_NotifyIconW(std::uint32_t message, const NotifyIconDat
     }
 }
 
+void QtNotifyShell::chooseTray()
+{
+    if (m_statusNotifier)
+        return;
+    // Qt decides when first asked, for the life of the program; so does the shell.
+    m_statusNotifier = statusNotifierHostRegistered();
+    if (!*m_statusNotifier)
+        return;
+    m_notifications = new DesktopNotifications(QDBusConnection::sessionBus(), this);
+    connect(m_notifications, &DesktopNotifications::shown, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONSHOW); });
+    connect(m_notifications, &DesktopNotifications::timedOut, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONTIMEOUT); });
+    connect(m_notifications, &DesktopNotifications::clicked, this,
+            [this](DesktopNotifications::Token t) { notificationEvent(t, NIN_BALLOONUSERCLICK); });
+}
+
+bool QtNotifyShell::canShowIcons()
+{
+    chooseTray();
+    return *m_statusNotifier || trayMayAppear();
+}
+
 const QtNotifyShell::Icon *QtNotifyShell::find(std::uint32_t hWnd, std::uint32_t uID) const
 {
     const auto it = m_icons.find(Key{hWnd, uID});
@@ -81,16 +125,32 @@ QSystemTrayIcon::MessageIcon QtNotifyShell::messageIcon(std::uint32_t infoFlags)
     }
 }
 
+int QtNotifyShell::urgency(std::uint32_t infoFlags)
+{
+    switch (infoFlags & NIIF_ICON_MASK) {
+    case NIIF_WARNING:
+        return 1;
+    case NIIF_ERROR:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 bool QtNotifyShell::add(const Key &key, const NotifyIconData &record)
 {
     QWidget *owner = handles::window(key.first);
     if (!owner || m_icons.count(key))
         return false;
+    chooseTray();
     Icon &icon = m_icons[key];
     icon.tray = new QSystemTrayIcon(this);
     connect(icon.tray, &QSystemTrayIcon::activated, this,
             [this, key](QSystemTrayIcon::ActivationReason reason) { activated(key, reason); });
-    connect(icon.tray, &QSystemTrayIcon::messageClicked, this, [this, key] { notifyOwner(key, {NIN_BALLOONUSERCLICK}); });
+    // Qt's tray on the session bus reports a click on any notification, another program's
+    // too; the shell's own notifications report theirs.
+    if (!m_notifications)
+        connect(icon.tray, &QSystemTrayIcon::messageClicked, this, [this, key] { notifyOwner(key, {NIN_BALLOONUSERCLICK}); });
     // A window that goes takes its icons along, so none is left behind without an owner.
     icon.ownerGone = connect(owner, &QObject::destroyed, this, [this, key] { remove(key); });
     apply(icon, record);
@@ -120,8 +180,11 @@ void QtNotifyShell::applyBalloon(Icon &icon, const NotifyIconData &record)
 {
     const QString text = readText(record, nid::szInfo, nid::szInfoUnits);
     if (text.isEmpty()) {
-        // An empty text withdraws the balloon; Qt takes an empty message as "hide".
-        if (icon.balloon && icon.tray->isVisible())
+        // An empty text withdraws the balloon. Qt's own balloon takes an empty message as
+        // "hide"; a desktop notification is closed.
+        if (m_notifications)
+            withdrawNotification(icon);
+        else if (icon.balloon && icon.tray->isVisible())
             icon.tray->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 0);
         icon.balloon.reset();
         return;
@@ -134,7 +197,34 @@ void QtNotifyShell::applyBalloon(Icon &icon, const NotifyIconData &record)
     icon.balloon = std::move(balloon);
     ++icon.balloonPosts;
     const auto ms = static_cast<int>(std::clamp(icon.balloon->timeout, MinBalloonMs, MaxBalloonMs));
+    if (m_notifications) {
+        // The new balloon takes the place of the one standing.
+        icon.notification = m_notifications->post(
+            {icon.balloon->title, icon.balloon->text, urgency(icon.balloon->infoFlags), ms}, icon.notification);
+        return;
+    }
     icon.tray->showMessage(icon.balloon->title, icon.balloon->text, messageIcon(icon.balloon->infoFlags), ms);
+}
+
+void QtNotifyShell::withdrawNotification(Icon &icon)
+{
+    if (m_notifications && icon.notification != 0)
+        m_notifications->withdraw(icon.notification);
+    icon.notification = 0;
+}
+
+void QtNotifyShell::notificationEvent(DesktopNotifications::Token token, std::uint32_t code)
+{
+    for (auto &[key, icon] : m_icons) {
+        if (icon.notification != token)
+            continue;
+        // Clicked or gone: the desktop holds it no more. The balloon fields stay, so the next
+        // refresh carrying them posts nothing new.
+        if (code != NIN_BALLOONSHOW)
+            icon.notification = 0;
+        notifyOwner(key, {code});
+        return;
+    }
 }
 
 void QtNotifyShell::remove(const Key &key)
@@ -143,6 +233,8 @@ void QtNotifyShell::remove(const Key &key)
     if (it == m_icons.end())
         return;
     disconnect(it->second.ownerGone);
+    // The icon's balloon goes with it.
+    withdrawNotification(it->second);
     QSystemTrayIcon *tray = it->second.tray;
     m_icons.erase(it);
     tray->hide();

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -168,6 +169,21 @@ TEST(StartUp, trayStartMatrix)
             EXPECT_LE(std::abs(frame.center().y() - centre.y()), 1 + frame.height() - w.window.height());
         }
     }
+}
+
+TEST(StartUp, withoutANotificationAreaTheWindowNeverHides)
+{
+    SettingsFolder folder;
+    KelvaneRig w(QStringLiteral("/tray"));
+    w.shell.trayAvailable = false;
+    start(w);
+    EXPECT_TRUE(w.window.isVisible());
+    w.window.mnuShow_Click();
+    w.window.setWindowStateNumber(toolkit::Form::Minimized);
+    EXPECT_TRUE(w.window.isVisible());
+    EXPECT_FALSE(w.inTray());
+    const auto messages = w.shell.messages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), NIM_ADD), 0);
 }
 
 TEST(StartUp, thresholdsFromTheStoreAndTheSliderAtItsMaximum)

@@ -149,6 +149,94 @@ wait_exit() {
     wait "$pid" || EXIT_STATUS=$?
 }
 
+# --- a desktop's session bus ---
+# start_session_bus: a private session bus for this test, with no service folders, so that
+# nothing is started on it behind the test's back; exports DBUS_SESSION_BUS_ADDRESS.
+start_session_bus() {
+    cat >"$E2E_TMP/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$E2E_TMP/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$E2E_TMP/bus.conf" --nofork --nopidfile >"$E2E_TMP/bus.log" 2>&1 &
+    E2E_PIDS+=($!)
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
+    wait_until 10 dbus-send --session --dest=org.freedesktop.DBus --type=method_call --print-reply \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetId || fail "the session bus did not start: $(cat "$E2E_TMP/bus.log")"
+}
+
+# start_desktop_host [--tray-only]: the tray host and notification server of desktop_host.py
+# on the session bus, logging to $HOST_LOG; HOST_PID is its pid. Returns once it owns its
+# names.
+HOST_LOG="$E2E_TMP/host.log"
+host_ready() { [[ "$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null)" -gt "$1" ]]; }
+start_desktop_host() {
+    local before
+    before=$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null || true)
+    # The system's Python, which has the dbus and gi modules.
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" "$@" 2>>"$E2E_TMP/host.err" &
+    HOST_PID=$!
+    E2E_PIDS+=($HOST_PID)
+    wait_until 10 host_ready "${before:-0}" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
+}
+stop_desktop_host() { kill "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
+
+# host_said REGEX / host_count REGEX: a line of the host's log matches it whole / how many.
+host_said() { grep -Eq "^$1\$" "$HOST_LOG"; }
+host_count() { grep -Ec "^$1\$" "$HOST_LOG" || true; }
+host_has() { [[ "$(host_count "$1")" -ge "$2" ]]; }
+# host_expect SECONDS REGEX [COUNT]: waits until COUNT (default 1) lines match.
+host_expect() {
+    wait_until "$1" host_has "$2" "${3:-1}" ||
+        fail "the host did not log '$2' (${3:-1}x); it logged: $(tr '\n' '|' <"$HOST_LOG")"
+}
+# sni_item: the bus name of the item registered last.
+sni_item() { awk '$1 == "registered" { name = $2 } END { print name }' "$HOST_LOG"; }
+# sni_call METHOD X Y: what a tray host calls on a click: Activate, ContextMenu or
+# SecondaryActivate, on the item registered last.
+sni_call() {
+    dbus-send --session --type=method_call --print-reply --dest="$(sni_item)" /StatusNotifierItem \
+        "org.kde.StatusNotifierItem.$1" "int32:$2" "int32:$3" >/dev/null
+}
+# host_call METHOD ARGS...: the host's own controls (Invoke, Expire).
+host_call() {
+    dbus-send --session --type=method_call --print-reply --dest=org.freedesktop.Notifications /TestHost \
+        "org.kelvane.TestHost.$1" "${@:2}" >/dev/null
+}
+
+# --- Wayland ---
+# start_weston: a headless weston on a socket of its own; exports WAYLAND_DISPLAY and drops
+# DISPLAY, so that Qt picks its Wayland platform. --debug lets weston-debug read the scene
+# graph and weston-screenshooter take pictures.
+start_weston() {
+    local socket="kelvane-e2e-$$"
+    weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --socket="$socket" \
+        --idle-time=0 --no-config --debug >"$E2E_TMP/weston.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 15 test -S "$XDG_RUNTIME_DIR/$socket" || fail "weston did not start: $(tail -5 "$E2E_TMP/weston.log")"
+    export WAYLAND_DISPLAY="$socket"
+    unset DISPLAY
+}
+# mapped_toplevels TITLE_REGEX: how many top-level windows of that title weston shows.
+mapped_toplevels() {
+    { weston-debug scene-graph 2>/dev/null || true; } | grep -Ec "role xdg_toplevel, .* top-level window '$1' of kelvane" || true
+}
+# wayland_screenshot FILE: the whole output.
+wayland_screenshot() {
+    local dir="$E2E_TMP/shots"
+    mkdir -p "$dir" && rm -f "$dir"/*.png
+    (cd "$dir" && timeout 10 weston-screenshooter) && mv "$dir"/*.png "$E2E_ARTIFACTS/$1"
+}
+
 # --- the program's own windows ---
 KELVANE_TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 # How many main windows are on screen.

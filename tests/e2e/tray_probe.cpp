@@ -2,7 +2,7 @@
 // A form that puts its icon in the notification area through clsSystray and prints, one line
 // each, what comes back: the component's events ("MouseUp 1"), the tray popup opening
 // ("Popup 120x52+900+20 default=&Show") and closing, and the outcome of adding and removing
-// the icon. The tray menu's "E&xit" ends it; so does a time limit.
+// the icon and of the balloons that --balloon and --balloons post. The tray menu's "E&xit" ends it; so does a time limit.
 #include "systray/clsSystray.h"
 #include "toolkit/form.h"
 
@@ -94,8 +94,19 @@ int main(int argc, char **argv)
 
     say(QStringLiteral("SetOwner %1").arg(tray->SetOwner(&owner)));
     say(QStringLiteral("AddIconToTray %1").arg(tray->AddIconToTray(owner.iconHandle(), QStringLiteral("Tray probe"), true)));
-    if (argc > 1 && qstrcmp(argv[1], "--balloon") == 0)
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode == "--balloon")
         say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Click me"), QStringLiteral("Tray probe"), 1, 30000)));
+    if (mode == "--balloons") {
+        // A warning withdrawn at once, before the desktop can have answered, then an error.
+        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Memory is low"), QStringLiteral("Tray probe"), 2, 5000)));
+        say(QStringLiteral("HideBalloon %1").arg(tray->HideBalloon()));
+        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Out of memory"), QStringLiteral("Tray probe"), 3 + 16, 60000)));
+        // A click on it brings a plain information balloon.
+        QObject::connect(tray, &clsSystray::BalloonClicked, tray, [tray] {
+            say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Freed"), QStringLiteral("Tray probe"), 1, 0)));
+        });
+    }
 
     QObject::connect(mnuExit, &QAction::triggered, [tray] {
         say(QStringLiteral("RemoveIconFromTray %1").arg(tray->RemoveIconFromTray()));

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A tray host on the session bus (StatusNotifierItem) under X11, with the desktop's
+# notification server (desktop_host.py on a private bus).
+# The probe: its icon registers; balloons become notifications with their title, text and
+# urgency; a withdrawn balloon is closed, never posted empty; a click on the notification is
+# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout; ContextMenu pops up the tray menu at the
+# pointer; Exit takes the item off the bus.
+# Kelvane: "/tray" registers its item with no window; Activate shows the window and takes
+# the item away; minimising brings it back; a restarted host gets it again; ContextMenu pops
+# the menu with "Exit"; an automatic release shows the window and registers the item again;
+# Kelvane posts no notification. Without a notification server the probe's balloons are lost
+# and everything else works.
+source "$(dirname "$0")/lib.sh"
+KELVANE=$1
+PROBE=$2
+OUT="$E2E_TMP/probe.out"
+INI="$XDG_CONFIG_HOME/Copperline.ini"
+
+said() { grep -Eq "^$1\$" "$OUT"; }
+expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
+# probe_menu_keys KEYS...: once the probe's popup is on screen (a visible window besides Qt's
+# 1x1 helpers) and has had a moment to take the keyboard, types KEYS into it.
+probe_menu() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname tray_probe 2>/dev/null); do
+        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || return 0
+    done
+    return 1
+}
+probe_menu_keys() {
+    wait_until 10 probe_menu || fail "no probe popup on screen"
+    sleep 0.3
+    xdotool key "$@"
+}
+notify_id() { grep -E "^notify .*body=$1\$" "$HOST_LOG" | sed 's/.* id=\([0-9]*\) .*/\1/'; }
+
+start_xvfb
+start_openbox
+start_session_bus
+start_desktop_host
+
+# --- the probe: balloons as notifications ---
+run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
+probe=$LAST_PID
+host_expect 10 "registered .*"
+expect 'ShowBalloon 0'
+expect 'HideBalloon 0'
+host_expect 10 "notify app=tray_probe id=[0-9]+ replaces=0 urgency=2 timeout=30000 actions=default summary=Tray probe body=Out of memory"
+first=$(notify_id 'Memory is low')
+[[ -n "$first" ]] || fail "no notification for the first balloon: $(tr '\n' '|' <"$HOST_LOG")"
+host_said "notify app=tray_probe id=$first replaces=0 urgency=1 timeout=10000 actions=default summary=Tray probe body=Memory is low" ||
+    fail "the warning was posted as: $(grep 'Memory is low' "$HOST_LOG")"
+host_expect 10 "close $first"
+expect 'BalloonShow'
+[[ "$(grep -c '^BalloonShow$' "$OUT")" == 1 ]] || fail "BalloonShow for the withdrawn balloon: $(tr '\n' '|' <"$OUT")"
+# A click on the withdrawn one (another program's, as far as the probe knows) is nothing.
+host_call Invoke "uint32:$first" string:default
+host_call Invoke "uint32:$(notify_id 'Out of memory')" string:default
+expect 'BalloonClicked'
+# The click brings an information balloon; the desktop lets it expire.
+host_expect 10 "notify app=tray_probe id=[0-9]+ replaces=0 urgency=0 timeout=10000 actions=default summary=Tray probe body=Freed"
+host_call Expire "uint32:$(notify_id Freed)"
+expect 'BalloonTimeout'
+[[ "$(grep -c '^BalloonClicked$' "$OUT")" == 1 ]] || fail "clicks reported: $(tr '\n' '|' <"$OUT")"
+
+# --- the probe: the tray menu at the pointer, Escape, Exit ---
+xdotool mousemove 700 300
+sni_call ContextMenu 700 300
+expect 'Popup [0-9]+x[0-9]+\+700\+300 default=&Show'
+wait_until 10 probe_menu || fail "no probe popup on screen"
+screenshot dbus_probe_menu.png
+probe_menu_keys Escape
+expect 'Popup closed'
+sni_call ContextMenu 700 300
+popups() { [[ "$(grep -c '^Popup [0-9]' "$OUT")" -ge 2 ]]; }
+wait_until 10 popups || fail "no second popup: $(tr '\n' '|' <"$OUT")"
+probe_menu_keys Up Return
+expect 'RemoveIconFromTray 0'
+wait_exit "$probe" 10 || fail "probe did not end after Exit"
+[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS"
+host_expect 10 "unregistered $(sni_item)"
+
+# --- Kelvane in the tray: Activate, minimise, a host restart, the menu ---
+registered() { host_count "registered .*"; }
+before=$(registered)
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+host_expect 20 "registered .*" $((before + 1))
+none_shown || fail "'kelvane /tray' mapped a window"
+sni_call Activate 0 0
+win=$(wait_for_window 10 "$KELVANE_TITLE") || fail "Activate showed no window"
+host_expect 10 "unregistered $(sni_item)"
+screenshot dbus_shown.png
+xdotool windowminimize "$win"
+wait_until 10 none_shown || fail "the minimised window is still on screen"
+host_expect 10 "registered .*" $((before + 2))
+
+stop_desktop_host
+start_desktop_host
+host_expect 10 "registered .*" $((before + 3))
+
+xdotool mousemove 600 200
+sni_call ContextMenu 600 200
+menu=$(wait_until 10 menu_window && menu_window) || fail "ContextMenu opened no menu"
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+((X == 600 && Y == 200)) || fail "the menu is at $X,$Y, not at the pointer (600,200)"
+screenshot dbus_menu.png
+screenshot dbus_menu_only.png "$menu"
+sleep 0.3 # the menu takes the keyboard after it is mapped
+xdotool key Up Return
+wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
+[[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
+host_expect 10 "unregistered $(sni_item)"
+
+# --- an automatic release from the tray (a peak below any usage) ---
+printf '[Settings]\nAutoKelvanePeak=0\nAutoKelvaneMB=16\n' >"$INI"
+before=$(registered)
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "no window shown for an automatic release"
+wait_until 15 none_shown || fail "the window did not go back to the tray"
+host_expect 10 "registered .*" $((before + 1))
+kill -TERM "$pid"
+wait_exit "$pid" 10 || fail "kelvane did not end on SIGTERM"
+[[ "$EXIT_STATUS" == 0 ]] || fail "SIGTERM ended kelvane with status $EXIT_STATUS"
+
+# --- no notification server: balloons are lost, nothing else changes ---
+stop_desktop_host
+start_desktop_host --tray-only
+: >"$OUT"
+before=$(registered)
+run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
+probe=$LAST_PID
+expect 'ShowBalloon 0'
+expect 'HideBalloon 0'
+host_expect 10 "registered .*" $((before + 1))
+sni_call ContextMenu 700 300
+expect 'Popup [0-9]+x[0-9]+\+[0-9]+\+[0-9]+ default=&Show'
+probe_menu_keys Up Return
+wait_exit "$probe" 10 || fail "probe did not end after Exit without a notification server: $(tr "\n" "|" <"$OUT")"
+[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS without a notification server"
+! said 'Balloon.*' || fail "balloon events without a notification server: $(tr '\n' '|' <"$OUT")"
+
+! host_said "notify app=Kelvane .*" || fail "Kelvane posted a notification: $(grep '^notify' "$HOST_LOG")"
+! grep -Eq '^notify .*summary= body=$' "$HOST_LOG" || fail "an empty notification was posted"
+echo "PASS: $(tr '\n' '|' <"$HOST_LOG")"

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Kelvane on Wayland (a headless weston), with a tray host on a private session bus: a normal
+# start maps the window; "/tray" maps none and registers a tray item; the host's Activate
+# maps the window and the next one unmaps it again; ContextMenu opens the tray menu as a
+# window of its own (the compositor places it); SIGTERM ends with status 0 and the normal state stored. Without a tray host,
+# "/tray" shows the window rather than leaving it unreachable.
+source "$(dirname "$0")/lib.sh"
+KELVANE=$1
+INI="$XDG_CONFIG_HOME/Copperline.ini"
+MAIN="[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+"
+
+window_mapped() { [[ "$(mapped_toplevels "$MAIN")" == 1 ]]; }
+window_unmapped() { [[ "$(mapped_toplevels "$MAIN")" == 0 ]]; }
+# stop PID WHAT: SIGTERM closes the window and ends the program with status 0.
+stop() {
+    kill -TERM "$1"
+    wait_exit "$1" 15 || fail "kelvane did not end on SIGTERM ($2)"
+    [[ "$EXIT_STATUS" == 0 ]] || fail "kelvane ended with status $EXIT_STATUS ($2)"
+}
+
+start_session_bus
+start_weston
+
+# --- a normal start maps the window ---
+run_bg "$KELVANE"
+pid=$LAST_PID
+wait_until 20 window_mapped || fail "no window mapped: $(weston-debug scene-graph | grep -i view)"
+sleep 0.5 # the first frame
+wayland_screenshot wayland_window.png
+stop "$pid" "normal start"
+
+# --- no tray host: "/tray" cannot hide in a tray, so the window shows ---
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+wait_until 20 window_mapped || fail "'/tray' without a tray host mapped no window"
+stop "$pid" "'/tray' without a tray host"
+
+# --- a tray host: "/tray" maps nothing and registers an item ---
+start_desktop_host
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+host_expect 20 "registered .*"
+sleep 0.5
+[[ "$(mapped_toplevels '.*')" == 0 ]] || fail "'/tray' mapped a window: $(weston-debug scene-graph | grep xdg_toplevel)"
+
+# ContextMenu: the menu is a window of its own.
+sni_call ContextMenu 1000 10
+menu_mapped() { [[ "$(mapped_toplevels Kelvane)" == 1 ]]; }
+wait_until 10 menu_mapped || fail "ContextMenu mapped no menu"
+sleep 0.3
+wayland_screenshot wayland_menu.png
+
+# Activate: the window shows (the menu stays until a choice or Escape); the item stays, as a
+# minimise never reaches the program, and the next Activate hides the window again.
+sni_call Activate 1000 10
+wait_until 10 window_mapped || fail "Activate mapped no window"
+sleep 0.3
+wayland_screenshot wayland_shown.png
+sni_call Activate 1000 10
+wait_until 10 window_unmapped || fail "a second Activate left the window mapped"
+sni_call Activate 1000 10
+wait_until 10 window_mapped || fail "a third Activate mapped no window"
+[[ "$(host_count 'registered .*')" == 1 && "$(host_count 'unregistered .*')" == 0 ]] ||
+    fail "the item did not stay registered: $(tr '\n' '|' <"$HOST_LOG")"
+stop "$pid" "from the tray"
+host_expect 10 "unregistered $(sni_item)"
+grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after the end: $(cat "$INI")"
+echo "PASS: $(tr '\n' '|' <"$HOST_LOG")"
