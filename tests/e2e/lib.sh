@@ -114,14 +114,8 @@ wait_tray_icon() {
 # wait_for_window SECONDS NAME_REGEX: prints the id of the first visible window whose
 # title matches.
 wait_for_window() {
-    local seconds=$1 regex=$2 id=""
-    local deadline=$((SECONDS + seconds))
-    while ((SECONDS < deadline)); do
-        id=$(xdotool search --onlyvisible --name "$regex" 2>/dev/null | head -n 1 || true)
-        if [[ -n "$id" ]]; then echo "$id"; return 0; fi
-        sleep 0.1
-    done
-    return 1
+    wait_until "$1" xdotool search --onlyvisible --name "$2" || return 1
+    xdotool search --onlyvisible --name "$2" | head -n 1
 }
 
 # screenshot FILE [WINDOW]: the whole screen, or one window.
@@ -154,8 +148,6 @@ wait_exit() {
 # nothing is started on it behind the test's back; exports DBUS_SESSION_BUS_ADDRESS.
 start_session_bus() {
     cat >"$E2E_TMP/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
   <listen>unix:path=$E2E_TMP/bus</listen>
@@ -209,7 +201,7 @@ sni_call() {
 }
 # host_call METHOD ARGS...: the host's own controls (Invoke, Expire).
 host_call() {
-    dbus-send --session --type=method_call --print-reply --dest=org.freedesktop.Notifications /TestHost \
+    dbus-send --session --type=method_call --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
         "org.kelvane.TestHost.$1" "${@:2}" >/dev/null
 }
 

@@ -4,8 +4,9 @@
 # other words) starts with its icon in the panel and no window; a left click on the icon
 # shows the window centred and active and takes the icon away; minimising hides the window
 # and brings the icon back; "Exit" in the icon's menu ends the program, which stores the
-# normal window state. A normal start opens the credits address with the desktop's handler,
-# and the window manager's close ends the program the same way as "Exit".
+# normal window state, as SIGHUP does. A normal start shows the window at its fixed size and
+# opens the credits address with the desktop's handler, and the window manager's close ends
+# the program the same way as "Exit".
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 INI="$XDG_CONFIG_HOME/Copperline.ini"
@@ -25,7 +26,6 @@ start_trayer
 run_bg "$KELVANE" /tray
 pid=$LAST_PID
 wait_tray_icon 20 kelvane || fail "no kelvane icon inside trayer: $(xwininfo -root -tree | grep -A6 panel)"
-screenshot tray_start.png
 none_shown || fail "'kelvane /tray' mapped a window: $(wmctrl -l)"
 
 # --- left click: the window comes, centred, active; the icon goes ---
@@ -62,14 +62,16 @@ wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
 stored_state 0 || fail "Copperline.ini after Exit: $(cat "$INI" 2>/dev/null)"
 
-# --- the other tray starts: the long option, and the switch in any case among other words ---
+# --- the other tray starts (the long option, the switch in any case among other words); SIGHUP ---
 for form in "--tray" "-q /TRAY"; do
+    rm -f "$INI"
     run_bg "$KELVANE" $form
     pid=$LAST_PID
     wait_tray_icon 20 kelvane || fail "'kelvane $form' put no icon in the panel"
     none_shown || fail "'kelvane $form' mapped a window: $(wmctrl -l)"
-    kill -TERM "$pid"
-    wait_exit "$pid" 10 || fail "'kelvane $form' did not end on SIGTERM"
+    kill -HUP "$pid"
+    wait_exit "$pid" 10 && [[ "$EXIT_STATUS" == 0 ]] || fail "'kelvane $form' did not end with 0 on SIGHUP"
+    stored_state 0 || fail "Copperline.ini after SIGHUP: $(cat "$INI" 2>/dev/null)"
     wait_until 10 tray_icon_absent kelvane || fail "the icon of 'kelvane $form' stayed in the panel"
 done
 
@@ -82,6 +84,8 @@ chmod +x "$E2E_TMP/bin/xdg-open"
 run_bg env PATH="$E2E_TMP/bin:$PATH" "$KELVANE"
 pid=$LAST_PID
 win=$(wait_for_window 20 "$KELVANE_TITLE") || fail "a normal start showed no window"
+size=$(xdotool getwindowgeometry "$win" | awk '/Geometry/ {print $2}')
+[[ "$size" == 312x114 ]] || fail "client area is $size, not 312x114"
 xdotool mousemove --window "$win" 40 101 click 1
 wait_until 10 test -s "$OPENED" || fail "a click on the credits label started no xdg-open"
 address=$(head -n 1 "$OPENED")
@@ -92,4 +96,4 @@ wmctrl -i -c "$win"
 wait_exit "$pid" 10 || fail "kelvane did not end after the window manager's close"
 [[ "$EXIT_STATUS" == 0 ]] || fail "the window manager's close ended kelvane with status $EXIT_STATUS"
 stored_state 0 || fail "Copperline.ini after the close: $(cat "$INI" 2>/dev/null)"
-echo "PASS: tray start (/tray, --tray, -q /TRAY), show, minimise, menu Exit, credits '$address', window manager close"
+echo "PASS: tray start (/tray, --tray, -q /TRAY), show, minimise, menu Exit, SIGHUP, credits '$address', window manager close"

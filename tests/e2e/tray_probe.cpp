@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A form that puts its icon in the notification area through clsSystray and prints, one line
-// each, what comes back: the component's events ("MouseUp 1"), the tray popup opening
+// each, what comes back: the component's balloon events, the tray popup opening
 // ("Popup 120x52+900+20 default=&Show") and closing, and the outcome of adding and removing
-// the icon and of the balloons that --balloon and --balloons post. The tray menu's "E&xit" ends it; so does a time limit.
+// the icon and of the balloons that --balloons posts. The tray menu's "E&xit" ends it; so does a time limit.
 #include "systray/clsSystray.h"
 #include "toolkit/form.h"
 
@@ -76,28 +76,17 @@ int main(int argc, char **argv)
     QAction *mnuExit = mnuTray->addAction(QStringLiteral("E&xit"));
     PopupReporter reporter;
     mnuTray->installEventFilter(&reporter);
-    QObject::connect(mnuDefault, &QAction::triggered, [] { say(QStringLiteral("mnuDefault")); });
 
     auto *tray = new clsSystray;
-    const auto button = [](const char *name) {
-        return [name](short &b) { say(QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(b)); };
-    };
     const auto plain = [](const char *name) { return [name] { say(QLatin1String(name)); }; };
-    QObject::connect(tray, &clsSystray::MouseDown, button("MouseDown"));
-    QObject::connect(tray, &clsSystray::MouseUp, button("MouseUp"));
-    QObject::connect(tray, &clsSystray::DoubleClick, button("DoubleClick"));
     QObject::connect(tray, &clsSystray::BalloonClicked, plain("BalloonClicked"));
     QObject::connect(tray, &clsSystray::BalloonShow, plain("BalloonShow"));
     QObject::connect(tray, &clsSystray::BalloonHide, plain("BalloonHide"));
     QObject::connect(tray, &clsSystray::BalloonTimeout, plain("BalloonTimeout"));
-    // Mouse moves over the (hidden) form are not the tray's; they are left out.
 
     say(QStringLiteral("SetOwner %1").arg(tray->SetOwner(&owner)));
     say(QStringLiteral("AddIconToTray %1").arg(tray->AddIconToTray(owner.iconHandle(), QStringLiteral("Tray probe"), true)));
-    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "--balloon")
-        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Click me"), QStringLiteral("Tray probe"), 1, 30000)));
-    if (mode == "--balloons") {
+    if (argc > 1 && QByteArray(argv[1]) == "--balloons") {
         // A warning withdrawn at once, before the desktop can have answered, then an error.
         say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Memory is low"), QStringLiteral("Tray probe"), 2, 5000)));
         say(QStringLiteral("HideBalloon %1").arg(tray->HideBalloon()));

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "memory/cgroup_headroom.h"
 #include "memory/mmap_block_source.h"
+#include "tests/support/files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,12 +17,7 @@ constexpr std::uint64_t V1None = 9223372036854771712ull; // what v1 reports for 
 
 std::string figure(std::uint64_t n) { return n == Max ? "max\n" : std::to_string(n) + "\n"; }
 
-void writeAll(const QString &path, const std::string &text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
+void writeAll(const QString &path, const std::string &text) { writeFile(path, QByteArray::fromStdString(text)); }
 
 // One cgroup directory of a fixture tree and its files (name, content). A level without files
 // is only a name: no directory is made for it.
@@ -45,7 +39,6 @@ std::vector<std::string> makeTree(const QString &root, const std::vector<Level> 
     std::vector<std::string> dirs;
     for (const auto &[dir, files] : levels) {
         const QString path = root + QString::fromStdString(dir);
-        EXPECT_TRUE(files.empty() || QDir().mkpath(path));
         for (const auto &[name, content] : files)
             writeAll(path + u'/' + QString::fromStdString(name), content);
         dirs.push_back(path.toStdString());

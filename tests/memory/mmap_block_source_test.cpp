@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "memory/mmap_block_source.h"
 #include "memory/release_engine.h"
+#include "tests/support/files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,19 +24,6 @@ namespace {
 
 constexpr std::uint64_t MiB = 1ull << 20;
 const std::uint64_t pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeAll(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
 
 bool isSpaces(const std::byte *data, std::size_t bytes)
 {
@@ -113,7 +100,7 @@ struct SourceFiles : ::testing::Test
     }
     void setMeminfo(std::uint64_t availableKb, std::uint64_t swapFreeKb)
     {
-        writeAll(meminfoPath, "MemAvailable: " + QByteArray::number(availableKb) + " kB\nSwapFree: "
+        writeFile(meminfoPath, "MemAvailable: " + QByteArray::number(availableKb) + " kB\nSwapFree: "
                                   + QByteArray::number(swapFreeKb) + " kB\n");
     }
 
@@ -127,15 +114,15 @@ struct SourceFiles : ::testing::Test
 
 TEST_F(SourceFiles, blockIsMadeOnlyWhenFreshFiguresShowRoomWhateverTheOomScoreFile)
 {
-    writeAll(oomPath, "0\n");
+    writeFile(oomPath, "0\n");
     MmapBlockSource withScore = source(), noScore = source(true, false);
     const std::uint64_t neededKb = (BlockBytes + MmapBlockSource::ReserveBytes) / 1024;
     setMeminfo(neededKb - 1024, 1023);
     EXPECT_EQ(withScore.makeBlock(), nullptr);
-    writeAll(meminfoPath, "MemTotal: 4194304 kB\n"); // neither MemAvailable nor MemFree + cache
+    writeFile(meminfoPath, "MemTotal: 4194304 kB\n"); // neither MemAvailable nor MemFree + cache
     EXPECT_EQ(withScore.makeBlock(), nullptr);
     EXPECT_EQ(source(false).makeBlock(), nullptr);
-    EXPECT_EQ(readAll(oomPath), QByteArray("0\n")); // nothing held, score untouched
+    EXPECT_EQ(readFile(oomPath), QByteArray("0\n")); // nothing held, score untouched
 
     // Read afresh for every block: room again, a block again; an unwritable score stops nothing.
     setMeminfo(neededKb - 1024, 1024);
@@ -153,17 +140,17 @@ TEST_F(SourceFiles, oomScoreIsRaisedWhileAnyBlockIsHeldThenPutBack)
         {"0\n", "1000"}, {"-500\n", "1000"}, {"999", "1000"}, {"1000\n", "1000\n"}, {"junk\n", "junk\n"}};
     setMeminfo(64 * 1024 * 1024, 0);
     for (const auto &[before, whileHeld] : cases) {
-        writeAll(oomPath, before);
+        writeFile(oomPath, before);
         MmapBlockSource s = source();
         std::byte *first = s.makeBlock();
         ASSERT_NE(first, nullptr);
-        EXPECT_EQ(readAll(oomPath), whileHeld) << before.constData();
+        EXPECT_EQ(readFile(oomPath), whileHeld) << before.constData();
         std::byte *second = s.makeBlock();
         ASSERT_NE(second, nullptr);
         s.releaseBlock(first);
-        EXPECT_EQ(readAll(oomPath), whileHeld) << "one block is still held";
+        EXPECT_EQ(readFile(oomPath), whileHeld) << "one block is still held";
         s.releaseBlock(second);
-        EXPECT_EQ(readAll(oomPath), before);
+        EXPECT_EQ(readFile(oomPath), before);
     }
 }
 
@@ -180,7 +167,7 @@ TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn
     } host;
     MmapBlockSource source;
     // Room for three blocks and some stack beside what is mapped now, not for a fourth.
-    const rlim_t limit = readAll(QStringLiteral("/proc/self/statm")).split(' ').value(0).toULongLong() * pageSize
+    const rlim_t limit = readFile(QStringLiteral("/proc/self/statm")).split(' ').value(0).toULongLong() * pageSize
         + 3 * BlockBytes + MiB / 2;
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);

@@ -2,8 +2,8 @@
 #include "memory/linux_kernel32.h"
 #include "memory/memory_status.h"
 #include "memory/proc_meminfo.h"
+#include "tests/support/files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -46,16 +46,19 @@ TEST(ParseMeminfo, garbageAndOverflowAreSkipped)
     EXPECT_EQ(f.buffers, 3ull * 1024); // last line without a newline
 }
 
-TEST(LinuxKernel32, mapsMeminfoAndStatmOntoTheRecordAndAnUnreadableFileToZeros)
+// Files of the test's own in place of /proc/meminfo and /proc/self/statm.
+struct LinuxKernel32Test : ::testing::Test
 {
+    QByteArray path(const char *name, const QByteArray &content) const
+    {
+        writeFile(dir.filePath(QString::fromLatin1(name)), content);
+        return dir.filePath(QString::fromLatin1(name)).toLocal8Bit();
+    }
     QTemporaryDir dir;
-    const auto path = [&](const char *name, const QByteArray &content) {
-        const QString p = dir.filePath(QString::fromLatin1(name));
-        QFile f(p);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return p.toLocal8Bit();
-    };
+};
+
+TEST_F(LinuxKernel32Test, mapsMeminfoAndStatmOntoTheRecordAndAnUnreadableFileToZeros)
+{
     const QByteArray meminfo = path("meminfo", sample);
     const QByteArray statm = path("statm", "1000 200 100 1 0 50 0\n");
     LinuxKernel32 kernel(meminfo.constData(), statm.constData());
@@ -76,15 +79,8 @@ TEST(LinuxKernel32, mapsMeminfoAndStatmOntoTheRecordAndAnUnreadableFileToZeros)
 }
 
 // Figures the kernel would never write, but which must not wrap around to small ones.
-TEST(LinuxKernel32, sumsAndProductsSaturateInsteadOfWrapping)
+TEST_F(LinuxKernel32Test, sumsAndProductsSaturateInsteadOfWrapping)
 {
-    QTemporaryDir dir;
-    const auto path = [&](const char *name, const QByteArray &content) {
-        QFile f(dir.filePath(QString::fromLatin1(name)));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return f.fileName().toLocal8Bit();
-    };
     const QByteArray top = "18014398509481983 kB\n"; // the largest count of kB that fits in bytes
     const QByteArray meminfo = path("meminfo", "MemTotal: " + top + "MemFree: " + top + "Buffers: " + top
                                                    + "Cached: " + top + "SwapTotal: " + top);
@@ -99,17 +95,6 @@ TEST(LinuxKernel32, sumsAndProductsSaturateInsteadOfWrapping)
     EXPECT_EQ(status.ullAvailPhys, status.ullTotalPhys);
     EXPECT_EQ(status.ullTotalPageFile, UINT64_MAX);
     EXPECT_EQ(status.ullAvailVirtual, 0u);
-}
-
-TEST(LinuxKernel32, realSystemFiguresAreConsistent)
-{
-    LinuxKernel32 kernel;
-    const MemoryInfo info = GetMemoryStatus(kernel);
-    EXPECT_GT(info.TotalPhys.scaled(), 0);
-    EXPECT_LE(info.AvailPhys, info.TotalPhys);
-    EXPECT_LE(info.AvailVirtual, info.TotalVirtual);
-    EXPECT_GE(info.MemoryLoad, 0);
-    EXPECT_LE(info.MemoryLoad, 100);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/settings_store.h"
+#include "tests/support/files.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/settings_folder.h"
 
@@ -52,18 +53,8 @@ struct SettingsStoreTest : ::testing::Test, SettingsFolder
 
     QString folder() const { return dir.filePath(u"config"_s); }
     QString file() const { return folder() + u"/Copperline.ini"_s; }
-    void write(const QByteArray &text) const
-    {
-        QDir().mkpath(folder());
-        QFile f(file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    QByteArray contents(const QString &path = {}) const
-    {
-        QFile f(path.isEmpty() ? file() : path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
+    void write(const QByteArray &text) const { writeFile(file(), text); }
+    QByteArray contents() const { return readFile(file()); }
     static QString get(const QString &key, const QString &section = u"Main"_s)
     {
         return GetSetting(app, section, key, u"<default>"_s);
@@ -186,7 +177,7 @@ TEST_F(SettingsStoreTest, linkIsWrittenThroughAndPermissionsKept)
 
     ASSERT_TRUE(save(u"k"_s, u"2"_s));
     EXPECT_TRUE(QFileInfo(file()).isSymLink());
-    EXPECT_EQ(contents(target), "[Main]\nk=2\n");
+    EXPECT_EQ(readFile(target), "[Main]\nk=2\n");
     // The "User" flags say what this process may do, not the file's mode.
     EXPECT_EQ(QFileInfo(target).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), mode);
 }
