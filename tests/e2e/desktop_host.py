@@ -20,21 +20,13 @@ from gi.repository import GLib
 
 WATCHER = "org.kde.StatusNotifierWatcher"
 NOTIFICATIONS = "org.freedesktop.Notifications"
-PROPERTIES = "org.freedesktop.DBus.Properties"
 
 # Qt reads IsStatusNotifierHostRegistered through introspection: without the property
 # listed here it falls back to the XEmbed tray.
-WATCHER_XML = f"""<node>
-  <interface name="{WATCHER}">
-    <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-    <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-  </interface>
-  <interface name="{PROPERTIES}">
-    <method name="Get"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
-    <method name="GetAll"><arg type="s" direction="in"/><arg type="a{{sv}}" direction="out"/></method>
-  </interface>
-</node>"""
+WATCHER_XML = f"""<node><interface name="{WATCHER}">
+  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+</interface></node>"""
 
 log_file = open(sys.argv[1], "a", encoding="utf-8")
 
@@ -50,21 +42,13 @@ class Watcher(dbus.service.Object):
         self.items = {}
         bus.add_signal_receiver(self.owner_changed, "NameOwnerChanged", "org.freedesktop.DBus")
 
-    def properties(self):
-        return {"RegisteredStatusNotifierItems": dbus.Array(self.items.keys(), signature="s"),
-                "IsStatusNotifierHostRegistered": dbus.Boolean(True)}
-
     @dbus.service.method("org.freedesktop.DBus.Introspectable", out_signature="s")
     def Introspect(self):
         return WATCHER_XML
 
-    @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
+    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
     def Get(self, interface, name):
-        return self.properties()[name]
-
-    @dbus.service.method(PROPERTIES, in_signature="s", out_signature="a{sv}")
-    def GetAll(self, interface):
-        return self.properties()
+        return {"IsStatusNotifierHostRegistered": dbus.Boolean(True)}[name]
 
     @dbus.service.method(WATCHER, in_signature="s", sender_keyword="sender")
     def RegisterStatusNotifierItem(self, service, sender):
