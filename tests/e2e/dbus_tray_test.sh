@@ -18,17 +18,10 @@ INI="$XDG_CONFIG_HOME/Copperline.ini"
 
 said() { grep -Eq "^$1\$" "$OUT"; }
 expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
-# probe_menu_keys KEYS...: once the probe's popup is on screen (a visible window besides Qt's
-# 1x1 helpers) and has had a moment to take the keyboard, types KEYS into it.
-probe_menu() {
-    local id
-    for id in $(xdotool search --onlyvisible --classname tray_probe 2>/dev/null); do
-        xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || return 0
-    done
-    return 1
-}
+# probe_menu_keys KEYS...: once the probe's menu is on screen and has had a moment to take
+# the keyboard, types KEYS into it.
 probe_menu_keys() {
-    wait_until 10 probe_menu || fail "no probe popup on screen"
+    wait_until 10 menu_window tray_probe || fail "no probe popup on screen"
     sleep 0.3
     xdotool key "$@"
 }

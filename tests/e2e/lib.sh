@@ -234,11 +234,11 @@ KELVANE_TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
 # How many main windows are on screen.
 shown_count() { { xdotool search --onlyvisible --name "$KELVANE_TITLE" 2>/dev/null || true; } | wc -l; }
 none_shown() { [[ "$(shown_count)" == 0 ]]; }
-# Prints the tray menu's window: one of the program's on screen other than the icon
-# ($TRAY_ICON_ID), the main window and Qt's 1x1 helpers.
+# menu_window [CLASS]: prints the tray menu's window: one of the program's (or CLASS's) on
+# screen other than the icon ($TRAY_ICON_ID), the main window and Qt's 1x1 helpers.
 menu_window() {
     local id
-    for id in $(xdotool search --onlyvisible --classname kelvane 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --classname "${1:-kelvane}" 2>/dev/null); do
         [[ "$id" != "${TRAY_ICON_ID:-}" ]] || continue
         xdotool getwindowname "$id" | grep -Eq "$KELVANE_TITLE" && continue
         xdotool getwindowgeometry "$id" | grep -q "Geometry: 1x1\$" || { echo "$id"; return 0; }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A form that puts its icon in the notification area through clsSystray and prints, one line
 // each, what comes back: the component's balloon events, the tray popup opening
-// ("Popup 120x52+900+20 default=&Show") and closing, and the outcome of adding and removing
+// ("Popup 120x52+900+20 default=&Show"), and the outcome of adding and removing
 // the icon and of the balloons that --balloons posts. The tray menu's "E&xit" ends it; so does a time limit.
 #include "systray/clsSystray.h"
 #include "toolkit/form.h"
@@ -33,7 +33,7 @@ QIcon probeIcon()
     return QIcon(picture);
 }
 
-// Reports the popup's place on screen once it is shown, and its closing.
+// Reports the popup's place on screen once it is shown.
 class PopupReporter final : public QObject
 {
 public:
@@ -50,8 +50,6 @@ public:
                     .arg(g.x())
                     .arg(g.y())
                     .arg(bold ? bold->text() : QStringLiteral("(none)")));
-        } else if (menu && event->type() == QEvent::Hide) {
-            say(QStringLiteral("Popup closed"));
         }
         return false;
     }
