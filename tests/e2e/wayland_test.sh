@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Kelvane on Wayland (a headless weston), with a tray host on a private session bus: "/tray"
-# maps no window and registers a tray item; the host's Activate
-# maps the window and the next one unmaps it again; ContextMenu opens the tray menu as a
-# window of its own (the compositor places it); SIGTERM ends with status 0 and the normal state stored. Without a tray host,
-# "/tray" shows the window rather than leaving it unreachable.
+# maps no window and registers a tray item; the host's Activate maps the window and the next
+# one unmaps it again; ContextMenu opens the tray menu as a window of its own (the compositor
+# places it); SIGTERM ends with status 0 and the normal state stored. Without a tray host,
+# "/tray" shows the window, as a normal start does, rather than leaving it unreachable.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 INI="$XDG_CONFIG_HOME/Copperline.ini"
