@@ -11,7 +11,8 @@
 //       handler's first act) and ends with the last one before the title holds still for
 //       1.5 s (the figures written once the blocks are back). Prints seconds and changes.
 //   perf_probe raw BLOCKS
-//       The bare work of a release: BLOCKS x (mmap 2 MiB + fill), then munmap of all. Prints seconds.
+//       The bare work of a release: BLOCKS x (mmap 2 MiB + fill), then munmap of all, once per
+//       line read from stdin, in one process. Prints seconds per run.
 //   perf_probe probe PAIRS
 //       One memory status probe (GetMemoryStatus) against a bare open+read+parse of
 //       /proc/meminfo and /proc/self/statm, in alternating batches. Prints one line per batch.
@@ -173,7 +174,7 @@ int clickRelease(xcb_window_t window, const char *x, const char *y, double timeo
     return 0;
 }
 
-int raw(int blocks)
+double rawRun(int blocks)
 {
     std::vector<std::byte *> held(static_cast<std::size_t>(blocks), nullptr);
     const double start = now();
@@ -186,7 +187,18 @@ int raw(int blocks)
     }
     for (std::byte *block : held)
         ::munmap(block, memory::BlockBytes);
-    std::printf("%.6f\n", now() - start);
+    return now() - start;
+}
+
+// One run per line read from stdin, in this one process, as the program's runs are all in
+// its one long-lived process.
+int raw(int blocks)
+{
+    char line[16];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::printf("%.6f\n", rawRun(blocks));
+        std::fflush(stdout);
+    }
     return 0;
 }
 
