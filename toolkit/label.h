@@ -13,6 +13,10 @@ class Label final : public QLabel
 public:
     explicit Label(QWidget *parent = nullptr);
 
+    // QLabel::setText, repainting only where the old or the new text lies. The label is
+    // transparent: a repaint of all of it repaints everything under it as well.
+    void setText(const QString &text);
+
 signals:
     void clicked();
 
@@ -21,6 +25,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // Where a plain text is drawn, with a margin for glyphs that reach past their advance.
+    QRect textArea(const QString &text) const;
+
     bool m_pressed = false;
 };
 
