@@ -38,11 +38,15 @@ void Label::setText(const QString &text)
         QLabel::setText(text);
         return;
     }
-    const QRect old = textArea(before);
+    // The old text's place was found when it was set, in the same layout; laying out a text
+    // costs about as much as drawing it.
+    const Area now{before, contentsRect(), alignment(), wordWrap(), margin(), font(), {}};
+    const QRect old = m_area && m_area->sameLayout(now) ? m_area->rect : textArea(before);
     setAttribute(Qt::WA_UpdatesDisabled, true);
     QLabel::setText(text);
     setAttribute(Qt::WA_UpdatesDisabled, false);
-    update(QRegion(old) | textArea(text));
+    m_area = Area{text, contentsRect(), alignment(), wordWrap(), margin(), font(), textArea(text)};
+    update(QRegion(old) | m_area->rect);
 }
 
 void Label::mousePressEvent(QMouseEvent *event)
