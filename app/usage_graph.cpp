@@ -77,6 +77,12 @@ void UsageGraph::tick(const MemoryInfo &info)
     }
 
     m_box.setPicture(m_box.image());
+    // The record changes at each status refresh, every third tick: the text only then.
+    const TipFigures figures{info.AvailPhys.scaled(),    info.TotalPhys.scaled(),     info.AvailVirtual.scaled(),
+                             info.TotalVirtual.scaled(), info.AvailPageFile.scaled(), info.TotalPageFile.scaled()};
+    if (figures == m_tipFigures)
+        return;
+    m_tipFigures = figures;
     if (const auto tip = toolTip(info))
         m_box.setToolTip(*tip);
 }

@@ -59,7 +59,11 @@ private:
         int previous = -1;     // the point drawn on the last tick; -1 for none
     };
 
+    // The figures of the tool tip last written.
+    using TipFigures = std::array<std::int64_t, 6>;
+
     toolkit::PictureBox &m_box;
     std::array<Series, 3> m_series;
+    std::optional<TipFigures> m_tipFigures;
     int m_gridTicks = 0;
 };

@@ -2,6 +2,7 @@
 #include "toolkit/numberformat.h"
 
 #include <cmath>
+#include <optional>
 
 namespace toolkit {
 namespace {
@@ -64,6 +65,25 @@ double roundForDisplay(double value, int decimals)
     return std::round(nudged) / scale;
 }
 
+// The locale with and without digit grouping, made once per locale rather than once per
+// number: the status refresh formats nine numbers with the same locale every time.
+const QLocale &numberLocale(const QLocale &locale, bool grouping)
+{
+    struct Pair
+    {
+        QLocale source;
+        QLocale grouped;
+        QLocale plain;
+    };
+    thread_local std::optional<Pair> cached;
+    if (!cached || !(cached->source == locale)) {
+        cached.emplace(Pair{locale, locale, locale});
+        cached->grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+        cached->plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    }
+    return grouping ? cached->grouped : cached->plain;
+}
+
 } // namespace
 
 QString formatNumber(double value, QStringView pattern, const QLocale &locale)
@@ -75,8 +95,7 @@ QString formatNumber(double value, QStringView pattern, const QLocale &locale)
         return p.prefix.toString() + locale.toString(value) + p.suffix.toString();
 
     const double rounded = roundForDisplay(value, p.maxDecimals);
-    QLocale fmt = locale;
-    fmt.setNumberOptions(p.grouping ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
+    const QLocale &fmt = numberLocale(locale, p.grouping);
     QString digits = fmt.toString(std::abs(rounded), 'f', p.maxDecimals);
 
     const QString point = fmt.decimalPoint();

@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cstring>
+
 namespace toolkit {
 
 PictureBox::PictureBox(QWidget *parent)
@@ -12,9 +14,22 @@ PictureBox::PictureBox(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+PictureBox::~PictureBox() = default;
+
+QPainter &PictureBox::painter()
+{
+    ensureImage();
+    if (!m_painter)
+        m_painter = std::make_unique<QPainter>(&m_image);
+    return *m_painter;
+}
+
+void PictureBox::endDrawing() { m_painter.reset(); }
+
 void PictureBox::setBorder(bool flat)
 {
     m_border = flat;
+    endDrawing();
     m_image = {};
     update();
 }
@@ -33,6 +48,7 @@ void PictureBox::ensureImage()
     const QSize size = innerRect().size().expandedTo({1, 1});
     if (m_image.size() == size)
         return;
+    endDrawing();
     QImage fresh(size, QImage::Format_RGB32);
     fresh.fill(m_backColor);
     if (!m_picture.isNull()) {
@@ -44,29 +60,34 @@ void PictureBox::ensureImage()
 
 void PictureBox::line(QPointF from, QPointF to, const QColor &color)
 {
-    ensureImage();
-    QPainter painter(&m_image);
-    painter.setPen(QPen(color, 0));
+    QPainter &p = painter();
+    p.setPen(QPen(color, 0));
     // QPainter's cosmetic non-antialiased lines include both end points.
-    painter.drawLine(from.toPoint(), to.toPoint());
+    p.drawLine(from.toPoint(), to.toPoint());
     update();
 }
 
 void PictureBox::pset(QPointF at, const QColor &color)
 {
     ensureImage();
-    const QPoint p = at.toPoint();
-    if (m_image.rect().contains(p))
-        m_image.setPixelColor(p, color);
+    const QPoint point = at.toPoint();
+    if (m_image.rect().contains(point)) {
+        // The pixel takes the colour as it is, with no blending, on the painter already open.
+        QPainter &p = painter();
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.setPen(QPen(color, 0));
+        p.drawPoint(point);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     update();
 }
 
 void PictureBox::paintPicture(const QImage &picture, QRectF target, QRectF source)
 {
-    ensureImage();
-    QPainter painter(&m_image);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(target, picture, source);
+    QPainter &p = painter();
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(target, picture, source);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     update();
 }
 
@@ -78,7 +99,14 @@ const QImage &PictureBox::image()
 
 void PictureBox::setPicture(const QImage &picture)
 {
-    m_picture = picture;
+    // The image itself, as each graph tick hands it over: its pixels go into the picture's own
+    // buffer. (A copy of an image being painted on is a deep one anyway.)
+    if (&picture == &m_image && m_picture.size() == m_image.size() && m_picture.format() == m_image.format()
+        && m_picture.isDetached() && m_picture.bytesPerLine() == m_image.bytesPerLine()) {
+        std::memcpy(m_picture.bits(), m_image.constBits(), static_cast<std::size_t>(m_image.sizeInBytes()));
+    } else {
+        m_picture = picture;
+    }
     update();
 }
 

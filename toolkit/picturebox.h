@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QWidget>
 
+#include <memory>
+
+class QPainter;
+
 namespace toolkit {
 
 // A picture box: a container with a background colour and an optional flat one-pixel
@@ -18,6 +22,7 @@ class PictureBox final : public QWidget
     Q_OBJECT
 public:
     explicit PictureBox(QWidget *parent = nullptr);
+    ~PictureBox() override;
 
     void setBorder(bool flat);
     bool hasBorder() const { return m_border; }
@@ -30,7 +35,9 @@ public:
     double scaleWidth() const { return innerRect().width(); }
     double scaleHeight() const { return innerRect().height(); }
 
-    // Drawing on the persistent image. Lines include both end points.
+    // Drawing on the persistent image. Lines include both end points. All drawing goes through
+    // one painter that stays open on the image (the raster engine writes at once, so the image
+    // is always current, and a copy of it is a deep copy while the painter is open).
     void line(QPointF from, QPointF to, const QColor &color);
     void pset(QPointF at, const QColor &color);
     // Paints the source rectangle of picture into the target rectangle by plain copy.
@@ -52,10 +59,13 @@ protected:
 
 private:
     void ensureImage();
+    QPainter &painter();
+    void endDrawing();
 
     QColor m_backColor = Qt::white;
     QImage m_image;
     QImage m_picture;
+    std::unique_ptr<QPainter> m_painter;
     bool m_border = false;
     bool m_pressed = false;
 };

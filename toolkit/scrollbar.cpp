@@ -2,19 +2,63 @@
 #include "toolkit/scrollbar.h"
 
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <limits>
+#include <optional>
 
 namespace toolkit {
 namespace {
 
 bool fits16(int v) { return v >= std::numeric_limits<qint16>::min() && v <= std::numeric_limits<qint16>::max(); }
 
+// A scroll bar that repaints only when its picture changes. The owner refits the maximum at
+// every status refresh; over a range of thousands a new maximum seldom moves the thumb by a
+// pixel, and then there is nothing to draw.
+class ThumbBar final : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if ((change == SliderRangeChange || change == SliderValueChange) && m_shown && look() == *m_shown)
+            return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_shown = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    // What the range and value decide in the picture: where the thumb lies, and whether there
+    // is a range at all (an empty one greys the bar).
+    struct Look
+    {
+        QRect thumb;
+        bool empty = false;
+        bool operator==(const Look &) const = default;
+    };
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                minimum() == maximum()};
+    }
+
+    std::optional<Look> m_shown;
+};
+
 } // namespace
 
 ScrollBar::ScrollBar(QWidget *parent)
     : QWidget(parent)
-    , m_bar(new QScrollBar(Qt::Horizontal, this))
+    , m_bar(new ThumbBar(Qt::Horizontal, this))
 {
     // Without tracking the bar reports a drag once, when the thumb is released.
     m_bar->setTracking(false);
@@ -52,6 +96,8 @@ bool ScrollBar::setMaximum(int maximum)
 {
     if (!fits16(maximum))
         return false;
+    if (maximum == m_maximum)
+        return true;
     m_maximum = maximum;
     syncBar();
     return true;

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The least a tray utility of this kind costs: a fixed window of Kelvane's size, an icon in
+// the notification area, and two idle timers at Kelvane's periods. It draws no text. The
+// benchmark runner measures it beside Kelvane.
+#include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("bare tray"));
+    window.setFixedSize(312, 114);
+
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(160, 160, 160));
+        painter.drawRect(4, 8, 23, 15);
+    }
+    const QIcon icon(picture);
+    window.setWindowIcon(icon);
+    QSystemTrayIcon tray(icon);
+    tray.show();
+
+    int ticks = 0;
+    QTimer status;
+    QObject::connect(&status, &QTimer::timeout, [&ticks] { ++ticks; });
+    status.start(3000);
+    QTimer graph;
+    QObject::connect(&graph, &QTimer::timeout, [&ticks] { ++ticks; });
+    graph.start(1000);
+
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The controls that repaint only part of themselves must leave the screen as a full repaint
+// would draw it.
+#include "toolkit/label.h"
+#include "toolkit/scrollbar.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A gradient under a transparent, word-wrapped label, as the window's status line lies.
+class Backdrop final : public QWidget
+{
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QLinearGradient gradient(0, 0, 0, height());
+        gradient.setColorAt(0, Qt::white);
+        gradient.setColorAt(1, QColor(151, 174, 214));
+        painter.fillRect(rect(), gradient);
+    }
+};
+
+TEST(PartialRepaint, labelTextsAndSliderRangesLeaveWhatAFullRepaintDraws)
+{
+    Backdrop window;
+    window.resize(320, 90);
+    auto *label = new toolkit::Label(&window);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(0, 0, 277, 28);
+    auto *centred = new toolkit::Label(&window);
+    centred->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    centred->setGeometry(0, 30, 160, 15);
+    auto *bar = new toolkit::ScrollBar(&window);
+    bar->setGeometry(5, 60, 186, 20);
+    ASSERT_TRUE(bar->setMaximum(13002));
+    ASSERT_TRUE(bar->setValue(13002));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    struct Step
+    {
+        QString text;
+        QString centredText;
+        int maximum;
+    };
+    const Step steps[] = {
+        {QStringLiteral("Free: 22542.6 MB - Usage: 6.5% of 24105.0 MB"), QStringLiteral("93.5%"), 12982},
+        {QStringLiteral("Free: 9.1 MB - Usage: 99.9% of 24105.0 MB"), QStringLiteral("0.1%"), 12926},
+        // Longer than a line: it wraps, and the second line must appear and go again.
+        {QStringLiteral("Free: 22542.6 MB - Usage: 6.5% of 24105.0 MB and then some more words"),
+         QStringLiteral("100.0%"), 6000},
+        {QStringLiteral("Free: 1.0 MB"), QString(), 6001},
+        {QString(), QStringLiteral("5.0%"), 32767},
+    };
+    for (const Step &step : steps) {
+        label->setText(step.text);
+        centred->setText(step.centredText);
+        ASSERT_TRUE(bar->setMaximum(step.maximum));
+        if (bar->value() > bar->maximum()) {
+            ASSERT_TRUE(bar->setValue(bar->maximum()));
+        }
+        QTest::qWait(50);
+        const QImage shown = window.screen()->grabWindow(window.winId()).toImage();
+        const QImage full = window.grab().toImage().convertToFormat(shown.format());
+        EXPECT_TRUE(shown == full) << qPrintable(step.text) << " / max " << step.maximum;
+    }
+}
+
+} // namespace
