@@ -8,7 +8,8 @@
 # ContextMenu pops up the tray menu at the pointer; Exit takes the item off the bus.
 # Kelvane: "/tray" registers its item with no window; Activate shows the window and takes
 # the item away; minimising brings it back; a restarted host gets it again; ContextMenu pops
-# the menu with "Exit"; Kelvane posts no notification. Without a notification server the probe's balloons are lost
+# the menu with "Exit"; an automatic release shows the window and registers the item again;
+# Kelvane posts no notification. Without a notification server the probe's balloons are lost
 # and everything else works.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
@@ -95,6 +96,19 @@ xdotool key Up Return
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
 host_expect 10 "unregistered $(sni_item)"
+
+# --- an automatic release from the tray (a peak below any usage) ---
+printf '[Settings]\nAutoKelvanePeak=0\nAutoKelvaneMB=512\n' >"$INI"
+before=$(registered)
+run_bg "$KELVANE" /tray
+pid=$LAST_PID
+# The window shows only while the release runs: a 1 GiB run stays long enough to be seen.
+wait_until 20 xdotool search --onlyvisible --name "$KELVANE_TITLE" || fail "no window shown for an automatic release"
+wait_until 15 none_shown || fail "the window did not go back to the tray"
+host_expect 10 "registered .*" $((before + 1))
+kill -TERM "$pid"
+wait_exit "$pid" 10 || fail "kelvane did not end on SIGTERM"
+[[ "$EXIT_STATUS" == 0 ]] || fail "SIGTERM ended kelvane with status $EXIT_STATUS"
 
 # --- no notification server: balloons are lost, nothing else changes ---
 stop_desktop_host
