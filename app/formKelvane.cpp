@@ -93,7 +93,7 @@ void formKelvane::buildControls()
     lblCredits->setText(QStringLiteral("Kelvane credits"));
     lblCredits->setToolTip(creditsAddress());
     lblCredits->setFont(fontOf(QStringLiteral("MS Sans Serif"), 8.25, 400, true));
-    lblCredits->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
+    lblCredits->setTextColour(QColor(0, 0, 255));
     lblCredits->setCursor(Qt::PointingHandCursor);
     place(lblCredits, "lblCredits", 45, 1410, 1620, 225);
     connect(lblCredits, &toolkit::Label::clicked, this, &formKelvane::lblCredits_Click);

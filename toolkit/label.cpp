@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/label.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QTextDocument>
@@ -47,6 +48,34 @@ void Label::setText(const QString &text)
     setAttribute(Qt::WA_UpdatesDisabled, false);
     m_area = Area{text, contentsRect(), alignment(), wordWrap(), margin(), font(), textArea(text)};
     update(QRegion(old) | m_area->rect);
+}
+
+void Label::setTextColour(const QColor &colour)
+{
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    setPalette(palette);
+    m_tipColour = colour;
+    if (!styleSheet().isEmpty())
+        applyTipColour();
+}
+
+void Label::applyTipColour()
+{
+    if (!m_tipColour)
+        return;
+    setStyleSheet(QStringLiteral("color: rgb(%1, %2, %3);")
+                      .arg(m_tipColour->red())
+                      .arg(m_tipColour->green())
+                      .arg(m_tipColour->blue()));
+}
+
+bool Label::event(QEvent *event)
+{
+    // Before the tip is shown: the tip takes its look from the label's style sheet.
+    if (event->type() == QEvent::ToolTip && m_tipColour && styleSheet().isEmpty())
+        applyTipColour();
+    return QLabel::event(event);
 }
 
 void Label::mousePressEvent(QMouseEvent *event)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 
 #include <optional>
@@ -19,16 +20,23 @@ public:
     // transparent: a repaint of all of it repaints everything under it as well.
     void setText(const QString &text);
 
+    // A text colour for the label and for its tool tip. The label takes it from its palette at
+    // once; the tip takes it (with the tip's frame) from a style sheet set when the tip is
+    // first asked for, so the style sheet machinery is loaded only once someone points here.
+    void setTextColour(const QColor &colour);
+
 signals:
     void clicked();
 
 protected:
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     // Where a plain text is drawn, with a margin for glyphs that reach past their advance.
     QRect textArea(const QString &text) const;
+    void applyTipColour();
 
     // Where the last text set through setText lies.
     struct Area
@@ -47,6 +55,7 @@ private:
         }
     };
     std::optional<Area> m_area;
+    std::optional<QColor> m_tipColour;
     bool m_pressed = false;
 };
 
