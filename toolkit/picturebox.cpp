@@ -82,12 +82,16 @@ void PictureBox::pset(QPointF at, const QColor &color)
     update(innerRect());
 }
 
-void PictureBox::paintPicture(const QImage &picture, QRectF target, QRectF source)
+void PictureBox::scrollLeft()
 {
-    QPainter &p = painter();
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(target, picture, source);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    ensureImage();
+    // The painter draws straight into these rows: the image is not shared while it is open,
+    // so scanLine() writes in place.
+    const qsizetype row = static_cast<qsizetype>(m_image.width() - 1) * 4;
+    for (int y = 0; y < m_image.height(); ++y) {
+        uchar *line = m_image.scanLine(y);
+        std::memmove(line, line + 4, static_cast<std::size_t>(row));
+    }
     update(innerRect());
 }
 
