@@ -53,7 +53,8 @@ void UsageGraph::tick(const MemoryInfo &info)
     const double sh = m_box.scaleHeight();
     const double column = sw - 1;
 
-    m_box.paintPicture(m_box.picture(), QRectF(-1, 0, sw, sh), QRectF(0, 0, sw, sh));
+    // The image is the picture of the last tick: it scrolls in place.
+    m_box.scrollLeft();
 
     if (++m_gridTicks < GridEvery) {
         m_box.line({column, 0}, {column, sh}, m_box.backColor());
@@ -76,7 +77,6 @@ void UsageGraph::tick(const MemoryInfo &info)
         s.previous = *s.y;
     }
 
-    m_box.setPicture(m_box.image());
     // The record changes at each status refresh, every third tick: the text only then.
     const TipFigures figures{info.AvailPhys.scaled(),    info.TotalPhys.scaled(),     info.AvailVirtual.scaled(),
                              info.TotalVirtual.scaled(), info.AvailPageFile.scaled(), info.TotalPageFile.scaled()};

@@ -40,8 +40,10 @@ public:
     // is always current, and a copy of it is a deep copy while the painter is open).
     void line(QPointF from, QPointF to, const QColor &color);
     void pset(QPointF at, const QColor &color);
-    // Paints the source rectangle of picture into the target rectangle by plain copy.
-    void paintPicture(const QImage &picture, QRectF target, QRectF source);
+
+    // Moves the persistent image one pixel to the left, in place; the last column keeps what it
+    // held. The same as painting the image on itself one pixel to the left, without a copy.
+    void scrollLeft();
 
     // The persistent image (a copy shares its data until either is drawn on).
     const QImage &image();

@@ -2,6 +2,7 @@
 // The controls that repaint only part of themselves must leave the screen as a full repaint
 // would draw it.
 #include "toolkit/label.h"
+#include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
 
 #include <QLinearGradient>
@@ -40,6 +41,11 @@ TEST(PartialRepaint, labelTextsAndSliderRangesLeaveWhatAFullRepaintDraws)
     centred->setGeometry(0, 30, 160, 15);
     auto *bar = new toolkit::ScrollBar(&window);
     bar->setGeometry(5, 60, 186, 20);
+    // A bordered picture box drawn on as the graph is: only its inside repaints.
+    auto *box = new toolkit::PictureBox(&window);
+    box->setBackColor(Qt::black);
+    box->setBorder(true);
+    box->setGeometry(200, 30, 108, 30);
     ASSERT_TRUE(bar->setMaximum(13002));
     ASSERT_TRUE(bar->setValue(13002));
     window.show();
@@ -67,11 +73,21 @@ TEST(PartialRepaint, labelTextsAndSliderRangesLeaveWhatAFullRepaintDraws)
         if (bar->value() > bar->maximum()) {
             ASSERT_TRUE(bar->setValue(bar->maximum()));
         }
+        box->line({0, double(step.maximum % 28)}, {105, 27}, Qt::green);
         QTest::qWait(50);
         const QImage shown = window.screen()->grabWindow(window.winId()).toImage();
         const QImage full = window.grab().toImage().convertToFormat(shown.format());
         EXPECT_TRUE(shown == full) << qPrintable(step.text) << " / max " << step.maximum;
     }
+    // The border is the outlined rectangle it always was.
+    QImage outlined(box->size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&outlined);
+        painter.setPen(QColor(0, 0, 0));
+        painter.drawRect(outlined.rect().adjusted(0, 0, -1, -1));
+        painter.drawImage(1, 1, box->image());
+    }
+    EXPECT_TRUE(box->grab().toImage().convertToFormat(QImage::Format_RGB32) == outlined);
 }
 
 } // namespace
