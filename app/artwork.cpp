@@ -141,11 +141,15 @@ public:
         return picture;
     }
 
+    // The sizes offered up front: the window's icon property carries every one of them (X11
+    // window managers and task bars pick from 16 to 64 px), so the large theme sizes, 0.3 MB
+    // of pixels, stay out; any size is still drawn when asked for.
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
         QList<QSize> sizes;
         for (const int side : programIconSizes)
-            sizes.append(QSize(side, side));
+            if (side <= 64)
+                sizes.append(QSize(side, side));
         return sizes;
     }
 

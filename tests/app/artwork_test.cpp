@@ -53,7 +53,7 @@ TEST(ProgramIcon, isDrawnSharplyAtEachSize)
 TEST(ProgramIcon, iconSetDrawsAtTheRequestedSize)
 {
     const QIcon icon = programIconSet();
-    EXPECT_EQ(icon.availableSizes().size(), qsizetype(programIconSizes.size()));
+    EXPECT_EQ(icon.availableSizes().size(), 6); // 16 to 64 px
     for (const int size : {20, 32, 40}) {
         const QImage drawn = icon.pixmap(QSize(size, size)).toImage().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(drawn, programIcon(size)) << size;
