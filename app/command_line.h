@@ -25,6 +25,9 @@ enum Status : int {
     BadUsage = 2, // an unknown option beside a command option, a bad value, a bad combination
 };
 
+// Prints "kelvane: <message>" on standard error and returns `status`.
+int complain(const QString &message, int status);
+
 // Runs the command option the arguments name and returns its exit status; empty when they
 // name none and the program is to start. Makes its own QCoreApplication.
 std::optional<int> runCommand(int &argc, char **argv);

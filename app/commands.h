@@ -6,9 +6,6 @@
 // The command options behind cli::runCommand, each returning its exit status (cli::Status).
 namespace cli {
 
-// Prints "kelvane: <message>" on standard error and returns `status`.
-int complain(const QString &message, int status);
-
 // --status: the status line, the tray tool tip (two lines) and the graph's tool tip, one per
 // line; with `json` one object with the byte counts and the usage percentages.
 int printStatus(bool json);

@@ -9,22 +9,15 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <new>
 
 namespace {
-
-int refuse(const QString &why)
-{
-    std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
-    return 1;
-}
 
 int run(int argc, char *argv[])
 {
     QString why;
     if (!toolkit::displayAvailable(&why) || !toolkit::addressSpaceForStart(&why))
-        return refuse(why);
+        return cli::complain(why, cli::Failed);
 
     // One instance per user and login: a second start ends here, quietly and successfully,
     // before it shows, reads or writes anything. The lock is held until the program ends.
@@ -65,6 +58,6 @@ int main(int argc, char *argv[])
         return run(argc, argv);
     } catch (const std::bad_alloc &) {
         // Memory or address space ran out before the program was up (a tight ulimit, say).
-        return refuse(QStringLiteral("not enough memory to start"));
+        return cli::complain(QStringLiteral("not enough memory to start"), cli::Failed);
     }
 }

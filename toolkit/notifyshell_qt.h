@@ -78,9 +78,6 @@ public:
     // warning, 2 (critical) for an error, as Qt's own tray does.
     static int urgency(std::uint32_t infoFlags);
 
-    // Whether the icons go to a tray host on the session bus; decided at the first icon.
-    bool onStatusNotifierTray() const { return m_statusNotifier.value_or(false); }
-
 private:
     using Key = std::pair<std::uint32_t, std::uint32_t>;
 

@@ -103,14 +103,7 @@ const QImage &PictureBox::image()
 
 void PictureBox::setPicture(const QImage &picture)
 {
-    // The image itself, as each graph tick hands it over: its pixels go into the picture's own
-    // buffer. (A copy of an image being painted on is a deep one anyway.)
-    if (&picture == &m_image && m_picture.size() == m_image.size() && m_picture.format() == m_image.format()
-        && m_picture.isDetached() && m_picture.bytesPerLine() == m_image.bytesPerLine()) {
-        std::memcpy(m_picture.bits(), m_image.constBits(), static_cast<std::size_t>(m_image.sizeInBytes()));
-    } else {
-        m_picture = picture;
-    }
+    m_picture = picture;
     update(innerRect());
 }
 

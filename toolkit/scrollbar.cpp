@@ -35,12 +35,15 @@ protected:
     }
 
 private:
-    // What the range and value decide in the picture: where the thumb lies, and whether there
-    // is a range at all (an empty one greys the bar).
+    // What the range and value decide in the picture: where the thumb lies, whether there is
+    // a range at all (an empty one greys the bar), and whether the value sits at an end (a
+    // style may grey that end's arrow).
     struct Look
     {
         QRect thumb;
         bool empty = false;
+        bool atMinimum = false;
+        bool atMaximum = false;
         bool operator==(const Look &) const = default;
     };
     Look look() const
@@ -48,7 +51,7 @@ private:
         QStyleOptionSlider option;
         initStyleOption(&option);
         return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
-                minimum() == maximum()};
+                minimum() == maximum(), value() == minimum(), value() == maximum()};
     }
 
     std::optional<Look> m_shown;
