@@ -10,6 +10,7 @@
 #include <QApplication>
 
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -25,7 +26,9 @@ int run(int argc, char *argv[])
     if (instance.anotherInstanceRuns())
         return 0;
 
+    std::optional<toolkit::FramesOverConnection> frames(std::in_place);
     QApplication app(argc, argv);
+    frames.reset();
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationVersion(QString::fromLatin1(toolkit::version::text));
     QApplication::setDesktopFileName(QStringLiteral("kelvane"));

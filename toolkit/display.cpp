@@ -148,6 +148,23 @@ bool addressSpaceForStart(QString *why)
     return false;
 }
 
+namespace {
+constexpr char noSharedMemory[] = "QT_XCB_NO_MITSHM";
+} // namespace
+
+FramesOverConnection::FramesOverConnection()
+    : m_set(!qEnvironmentVariableIsSet(noSharedMemory))
+{
+    if (m_set)
+        qputenv(noSharedMemory, "1");
+}
+
+FramesOverConnection::~FramesOverConnection()
+{
+    if (m_set)
+        qunsetenv(noSharedMemory);
+}
+
 void closeOnTerminationSignals(QWidget *window)
 {
     if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC) != 0)

@@ -19,6 +19,25 @@ bool displayAvailable(QString *why);
 // threads and windows. On false, why says so.
 bool addressSpaceForStart(QString *why);
 
+// For its lifetime, asks Qt's X11 platform to send window contents over the X connection
+// instead of through shared memory, unless QT_XCB_NO_MITSHM is set already. The windows are
+// small: with shared memory Qt waits for the server to finish reading a frame before it
+// paints over it again, a round trip at every graph tick and every step of a release that
+// costs more than sending the few kilobytes. Made before the application object and dropped
+// once that exists (the platform reads the setting when it connects), so programs started
+// from here inherit the user's environment as it was.
+class FramesOverConnection
+{
+public:
+    FramesOverConnection();
+    ~FramesOverConnection();
+    FramesOverConnection(const FramesOverConnection &) = delete;
+    FramesOverConnection &operator=(const FramesOverConnection &) = delete;
+
+private:
+    bool m_set = false;
+};
+
 // Closes window (as its close box would) when SIGTERM, SIGINT or SIGHUP arrives, so the
 // program shuts down through its normal close handling.
 void closeOnTerminationSignals(QWidget *window);
