@@ -2,6 +2,7 @@
 #include "toolkit/numberformat.h"
 
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 namespace toolkit {
@@ -54,7 +55,9 @@ Pattern parse(QStringView pattern)
 // user would read (0.125 with two decimals is 0.13), not on its binary neighbour.
 double roundForDisplay(double value, int decimals)
 {
-    const double scale = std::pow(10.0, decimals);
+    // Powers of ten up to 10^22 are exact doubles; the table spares a pow() per number.
+    static constexpr double exact[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
+    const double scale = decimals >= 0 && decimals < static_cast<int>(std::size(exact)) ? exact[decimals] : std::pow(10.0, decimals);
     const double scaled = value * scale;
     // From 2^52 on a double has no fraction left to round, and the product or the nudge
     // below could overflow to infinity.
@@ -65,23 +68,28 @@ double roundForDisplay(double value, int decimals)
     return std::round(nudged) / scale;
 }
 
-// The locale with and without digit grouping, made once per locale rather than once per
-// number: the status refresh formats nine numbers with the same locale every time.
-const QLocale &numberLocale(const QLocale &locale, bool grouping)
+// The locale with and without digit grouping and its symbols, made once per locale rather
+// than once per number: the status refresh formats nine numbers with the same locale every
+// time, and each step of a release five.
+struct NumberLocale
 {
-    struct Pair
-    {
-        QLocale source;
-        QLocale grouped;
-        QLocale plain;
-    };
-    thread_local std::optional<Pair> cached;
+    QLocale source;
+    QLocale grouped;
+    QLocale plain;
+    QString point;
+    QString zero;
+    QString minus;
+};
+
+const NumberLocale &numberLocale(const QLocale &locale)
+{
+    thread_local std::optional<NumberLocale> cached;
     if (!cached || !(cached->source == locale)) {
-        cached.emplace(Pair{locale, locale, locale});
+        cached.emplace(NumberLocale{locale, locale, locale, locale.decimalPoint(), locale.zeroDigit(), locale.negativeSign()});
         cached->grouped.setNumberOptions(QLocale::DefaultNumberOptions);
         cached->plain.setNumberOptions(QLocale::OmitGroupSeparator);
     }
-    return grouping ? cached->grouped : cached->plain;
+    return *cached;
 }
 
 } // namespace
@@ -95,11 +103,11 @@ QString formatNumber(double value, QStringView pattern, const QLocale &locale)
         return p.prefix.toString() + locale.toString(value) + p.suffix.toString();
 
     const double rounded = roundForDisplay(value, p.maxDecimals);
-    const QLocale &fmt = numberLocale(locale, p.grouping);
-    QString digits = fmt.toString(std::abs(rounded), 'f', p.maxDecimals);
+    const NumberLocale &numbers = numberLocale(locale);
+    QString digits = (p.grouping ? numbers.grouped : numbers.plain).toString(std::abs(rounded), 'f', p.maxDecimals);
 
-    const QString point = fmt.decimalPoint();
-    const QString zero = fmt.zeroDigit();
+    const QString &point = numbers.point;
+    const QString &zero = numbers.zero;
     qsizetype pointAt = digits.indexOf(point);
     if (pointAt >= 0) {
         // Optional ('#') decimals are dropped when they are trailing zeros.
@@ -115,7 +123,7 @@ QString formatNumber(double value, QStringView pattern, const QLocale &locale)
         digits.clear();
 
     const bool negative = rounded < 0.0;
-    return p.prefix.toString() + (negative ? fmt.negativeSign() : QString()) + digits + p.suffix.toString();
+    return p.prefix.toString() + (negative ? numbers.minus : QString()) + digits + p.suffix.toString();
 }
 
 } // namespace toolkit
