@@ -31,15 +31,16 @@ StatusTexts statusTexts(const memory::MemoryInfo &info, const QLocale &locale)
     const double freeKB = info.AvailPhys.toDouble() / KB;
     const auto free = freeFraction(info);
 
+    // The free megabytes read the same in the status line and the caption: formatted once.
+    const QString freeFigure = formatNumber(freeMB, u"###0.0", locale);
     if (free) {
         const QString usage = formatNumber(1.0 - *free, u"#0.0%", locale);
-        t.statusLine = QStringLiteral("Free: ") + formatNumber(freeMB, u"###0.0 MB", locale) + QStringLiteral(" - Usage: ")
-            + usage + QStringLiteral(" of ") + formatNumber(info.TotalPhys.toDouble() / MB, u"#0.0", locale)
-            + QStringLiteral(" MB");
+        t.statusLine = QStringLiteral("Free: ") + freeFigure + QStringLiteral(" MB - Usage: ") + usage
+            + QStringLiteral(" of ") + formatNumber(info.TotalPhys.toDouble() / MB, u"#0.0", locale) + QStringLiteral(" MB");
         t.usageLine = QStringLiteral("Usage: ") + usage;
     }
     t.statusTip = QStringLiteral("Free: ") + formatNumber(freeKB, u"#,##0.0 KB", locale);
-    t.caption = formatNumber(freeMB, u"###0.0", locale) + QStringLiteral("MB Kelvane v%1.%2")
+    t.caption = freeFigure + QStringLiteral("MB Kelvane v%1.%2")
                     .arg(toolkit::version::major)
                     .arg(toolkit::version::minor);
     return t;
