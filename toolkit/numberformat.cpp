@@ -55,7 +55,7 @@ Pattern parse(QStringView pattern)
 // user would read (0.125 with two decimals is 0.13), not on its binary neighbour.
 double roundForDisplay(double value, int decimals)
 {
-    // Powers of ten up to 10^22 are exact doubles; the table spares a pow() per number.
+    // Powers of ten this small are exact doubles; the table spares a pow() per number.
     static constexpr double exact[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
     const double scale = decimals >= 0 && decimals < static_cast<int>(std::size(exact)) ? exact[decimals] : std::pow(10.0, decimals);
     const double scaled = value * scale;
@@ -70,7 +70,7 @@ double roundForDisplay(double value, int decimals)
 
 // The locale with and without digit grouping and its symbols, made once per locale rather
 // than once per number: the status refresh formats nine numbers with the same locale every
-// time, and each step of a release five.
+// time, and each step of a release four.
 struct NumberLocale
 {
     QLocale source;
