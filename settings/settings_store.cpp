@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/settings_store.h"
 
+#include "settings/disk_sync.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -284,10 +286,15 @@ bool writeFileAtomically(const QString &path, const QByteArray &text)
     // QSaveFile writes a temporary file beside the target and renames it over the target on
     // commit, so readers see the old file or the new one, never a mix. It resolves a link to
     // the file it points to and gives the new file the old one's permissions.
+    //
+    // commit() renames even when its own flush or sync failed (a full disk), so neither is left
+    // to it: the file is unbuffered, so every byte reaches the file system in write(), which
+    // says how many it took, and the sync is checked here. On any failure the temporary file
+    // goes and the old file stays as it was.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (file.write(text) != text.size()) {
+    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError || !syncToDisk(file)) {
         file.cancelWriting();
         return false;
     }
