@@ -65,7 +65,29 @@ FileText readFile(const QString &path)
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize) // grown since the stat
         return { FileState::Unreadable, {} };
+    // Not UTF-8 text: UTF-16 or UTF-32 (a byte order mark, or the NUL bytes of their ASCII), or
+    // binary. Lines added to it would make a file of two encodings.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.contains('\0'))
+        return { FileState::Unreadable, {} };
     return { FileState::Read, bytes };
+}
+
+// The ending of the file's first line, which new lines take too: "\r\n" or "\n" (also for a
+// file of one line or none).
+QByteArray lineEndingOf(const QByteArray &text)
+{
+    const qsizetype eol = text.indexOf('\n');
+    return eol > 0 && text[eol - 1] == '\r' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+}
+
+// `text` with its last line ended, so that a new line can follow.
+QByteArray ended(QByteArray text, const QByteArray &eol)
+{
+    if (text.isEmpty() || text.endsWith('\n'))
+        return text;
+    if (text.endsWith('\r') && eol == "\r\n")
+        return text + '\n';
+    return text + eol;
 }
 
 // Where a key lives in the file text, as byte offsets; -1 when absent.
@@ -185,17 +207,15 @@ QByteArray withValue(
         QByteArray out = text;
         return out.replace(at.valueBegin, at.valueEnd - at.valueBegin, value);
     }
-    const QByteArray entry = key + '=' + value + '\n';
+    const QByteArray eol = lineEndingOf(text);
+    const QByteArray entry = key + '=' + value + eol;
     if (at.sectionEnd >= 0) {
-        QByteArray out = text;
         if (at.sectionEnd == text.size()) // the section's line is the unterminated last one
-            return out + '\n' + entry;
+            return ended(text, eol) + entry;
+        QByteArray out = text;
         return out.insert(at.sectionEnd + 1, entry);
     }
-    QByteArray out = text;
-    if (!out.isEmpty() && !out.endsWith('\n'))
-        out += '\n';
-    return out + '[' + section + "]\n" + entry;
+    return ended(text, eol) + '[' + section + ']' + eol + entry;
 }
 
 bool isDigit(QChar c)

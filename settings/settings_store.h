@@ -21,8 +21,9 @@
 // A value is the text after the first '=', without the blanks (spaces, tabs, a trailing CR)
 // around it; when that text is wholly enclosed in one pair of double quotes, the quotes go and
 // \" and \\ inside them stand for " and \. Everything else (commas, '@', ';', backslashes,
-// non-ASCII) reads as it stands. A file larger than 4 MiB, or one that is not a regular file,
-// counts as unreadable.
+// non-ASCII) reads as it stands. A file larger than 4 MiB, one that is not a regular file, and
+// one that is not UTF-8 text (a UTF-16 or UTF-32 byte order mark, a NUL byte anywhere) count
+// as unreadable.
 namespace settings {
 
 // Where the program keeps its three values: the application and the section.
@@ -38,7 +39,8 @@ QString settingsPath(const QString &application);
 
 // Replaces the file at `path` with `text` in one step, creating its folder as needed: readers
 // see the old file or the new one, never a mix; a link is written through and the old file's
-// permissions are kept. False, with the file as it was, when any step fails.
+// permissions are kept. False, with the file as it was, when any step fails: every write and
+// the sync to disk are checked, so a full disk leaves the old file and no temporary one.
 bool writeFileAtomically(const QString &path, const QByteArray &text);
 
 // The stored text of `key`, or `defaultValue` when the file, the section or the key does not
@@ -47,9 +49,10 @@ QString GetSetting(
     const QString &application, const QString &section, const QString &key, const QString &defaultValue);
 
 // Stores `value` under `key`, creating the folder, file and section as needed and keeping
-// every other line of the file byte for byte. A value with blanks at either end or a '"' is
-// written quoted, so it reads back as given. The file is replaced atomically, a link to it is
-// written through, and its permissions are kept. False, with the file as it was, when the
+// every other line of the file byte for byte; a new line ends as the file's first line does
+// (CRLF or LF). A value with blanks at either end or a '"' is written quoted, so it reads back
+// as given. The file is replaced atomically, a link to it is written through, and its
+// permissions are kept. False, with the file as it was, when the
 // value holds a line break, the section or key cannot be stored (empty key, '=', '[', ']',
 // line breaks, blanks at either end, a key starting with ';' or '#'), the existing file cannot
 // be read, or the write fails.

@@ -2,8 +2,9 @@
 // The settings file with arbitrary bytes in it. Input: section, key, value, and a second
 // section and key, each ended by a 0xFF byte (which no UTF-8 text holds), then the file's
 // bytes. Reading must cope with anything. Saving must succeed exactly for the names and values
-// the store can hold, read back as given, leave a second key as it read, and change no byte
-// outside the one line of the key (new lines come in whole); a refused save changes nothing.
+// the store can hold, in a file that is text (no NUL byte, no UTF-16 byte order mark); it must
+// read back as given, leave a second key as it read, and change no byte outside the one line
+// of the key (new lines come in whole); a refused save changes nothing.
 #include "fuzz_support.h"
 
 #include "settings/settings_store.h"
@@ -29,6 +30,12 @@ bool storable(const QString &section, const QString &key, const QString &value)
     };
     return nameOk(section) && nameOk(key) && !key.isEmpty() && !key.startsWith(u';') && !key.startsWith(u'#')
         && !value.contains(u'\r') && !value.contains(u'\n');
+}
+
+// A file the store reads: no NUL byte and no UTF-16 (or UTF-32) byte order mark.
+bool isText(const QByteArray &file)
+{
+    return !file.contains('\0') && !file.startsWith("\xFF\xFE") && !file.startsWith("\xFE\xFF");
 }
 
 } // namespace
@@ -65,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!file.open(QIODevice::ReadOnly)) // the file the save put in place
         std::abort();
     const QByteArray after = file.readAll();
-    FUZZ_CHECK(saved == storable(section, key, value) && (saved || after == before),
+    FUZZ_CHECK(saved == (storable(section, key, value) && isText(before)) && (saved || after == before),
                "save of [%s] '%s' = '%s' returned %d", utf8(section).c_str(), utf8(key).c_str(), utf8(value).c_str(),
                saved);
     if (!saved)

@@ -46,6 +46,14 @@ TEST(SettingsConversions, longShortAndLeadingNumber)
 
 const QString app = u"Copperline"_s;
 
+QByteArray utf16(const char *latin1, bool bigEndian)
+{
+    QByteArray out;
+    for (const char *c = latin1; *c; ++c)
+        out += bigEndian ? QByteArray(1, '\0') + *c : *c + QByteArray(1, '\0');
+    return out;
+}
+
 // The file lives in a folder that does not exist yet: the first write must create it.
 struct SettingsStoreTest : ::testing::Test, SettingsFolder
 {
@@ -68,7 +76,8 @@ struct SettingsStoreTest : ::testing::Test, SettingsFolder
 TEST_F(SettingsStoreTest, handEditedValuesReadAsWritten)
 {
     EXPECT_EQ(get(u"list"_s), u"<default>"_s); // no file yet
-    constexpr char binary[] = "binary=a\0b\xFF\xFE"
+    constexpr char binary[] = "binary=a\x01"
+                              "b\xFF\xFE"
                               "c\n";
     const QByteArray junk = QByteArray("no equals sign here [ ] \x01\x7f ;;\n").repeated(18000); // ~0.6 MB
     write("\xEF\xBB\xBFtop=outside any section\n" + junk
@@ -82,7 +91,7 @@ TEST_F(SettingsStoreTest, handEditedValuesReadAsWritten)
         { "list", u"a, b"_s }, { "variant", u"@Variant(\\0\\0\\0\\x7f)"_s }, { "quoted", u"  in \"q\" \\ "_s },
         { "two", u"\"a\" and \"b\""_s }, { "open", u"\"abc\\\""_s }, // escaped closing quote: not quoted
         { "empty", u""_s }, { "utf8", u"Größe ✓"_s }, { "semi", u"1;2 ; not a comment"_s },
-        { "binary", QStringView(u"a\0b\uFFFD\uFFFDc", 6).toString() }, { "eq", u"a=b"_s },
+        { "binary", u"a\u0001b\uFFFD\uFFFDc"_s }, { "eq", u"a=b"_s },
         { "spaced key", u"v"_s }, { "last", u"wins"_s }, { "List", u"<default>"_s }, { "#hidden", u"<default>"_s },
         { "top", u"<default>"_s }, { "k", u"<default>"_s },
     };
@@ -110,6 +119,24 @@ TEST_F(SettingsStoreTest, saveChangesOneValueAndKeepsEveryOtherByte)
         write(before);
         ASSERT_TRUE(save(QString::fromLatin1(key), QString::fromLatin1(value), QString::fromLatin1(section)));
         EXPECT_EQ(contents(), QByteArray(before).replace(before.indexOf(from), from.size(), to));
+    }
+}
+
+TEST_F(SettingsStoreTest, aNewLineTakesTheFileLineEnding)
+{
+    // The file before, and after k=5 is stored in [Main].
+    const std::pair<QByteArray, QByteArray> rows[] = {
+        { "[Main]\r\nold=1\r\n", "[Main]\r\nold=1\r\nk=5\r\n" },
+        { "[Main]\r\nold=1", "[Main]\r\nold=1\r\nk=5\r\n" },
+        { "[Main]\r\nold=1\r", "[Main]\r\nold=1\r\nk=5\r\n" },
+        { "[Other]\r\nx=1", "[Other]\r\nx=1\r\n[Main]\r\nk=5\r\n" },
+        { "; a comment\r\n", "; a comment\r\n[Main]\r\nk=5\r\n" },
+    };
+    for (const auto &[before, after] : rows) {
+        SCOPED_TRACE(before.toStdString());
+        write(before);
+        ASSERT_TRUE(save(u"k"_s, u"5"_s));
+        EXPECT_EQ(contents(), after);
     }
 }
 
@@ -148,6 +175,13 @@ TEST_F(SettingsStoreTest, unreadableFileGivesDefaultAndIsNeverReplaced)
         [&] { write("[Main]\nk=1\n" + QByteArray(4 * 1024 * 1024, '#')); },
         [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(file()).constData(), 0600), 0); }, // a plain open would block
         [&] { ASSERT_TRUE(QDir().mkpath(file())); },
+        // Not UTF-8 text: UTF-16 and UTF-32 with their byte order marks, and NUL bytes.
+        [&] { write(QByteArray("\xFF\xFE") + utf16("[Main]\r\nk=1\r\n", false)); },
+        [&] { write(QByteArray("\xFE\xFF") + utf16("[Main]\r\nk=1\r\n", true)); },
+        [&] { write(QByteArray("\xFF\xFE\0\0[\0\0\0", 8)); },
+        [&] { write(QByteArray("\0\0\xFE\xFF\0\0\0[", 8)); },
+        [&] { write(utf16("[Main]\nk=1\n", false)); },
+        [&] { write(QByteArray("[Main]\nk=1\0\n", 12)); },
     };
     for (const auto &make : makeUnreadable) {
         QDir().mkpath(folder());
