@@ -25,6 +25,7 @@ int run(int argc, char *argv[])
     const toolkit::InstanceLock instance(QStringLiteral("kelvane.lock"));
     if (instance.anotherInstanceRuns())
         return 0;
+    toolkit::quietMissingRuntimeDirNotice();
 
     std::optional<toolkit::FramesOverConnection> frames(std::in_place);
     QApplication app(argc, argv);

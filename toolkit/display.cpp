@@ -8,44 +8,102 @@
 #include <wayland-client-core.h>
 #include <xcb/xcb.h>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace toolkit {
 namespace {
 
+// How long the check waits for a display server's answer. A live server answers a
+// connection at once, even through a slow forwarding; one that accepts and then says nothing
+// (a stuck ssh forwarding, a frozen server) would hold the start for ever.
+constexpr int answerWaitMs = 3000;
+
+enum class Answer { Accepts, Refuses, Silent };
+
 // Connects as Qt's X11 platform would (same library, same authorisation) and hangs up:
 // a refused cookie or a dead forwarded display fails here instead of inside Qt.
-bool x11Connects(const QByteArray &display)
+bool x11Accepts(const QByteArray &display)
 {
-    // A refusal prints the server's reason on stderr; the caller says it in its own line.
-    const int savedStderr = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (savedStderr >= 0 && devNull >= 0)
-        ::dup2(devNull, STDERR_FILENO);
     int screen = 0;
     xcb_connection_t *connection = xcb_connect(display.constData(), &screen);
     const bool ok = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
-    if (savedStderr >= 0 && devNull >= 0)
-        ::dup2(savedStderr, STDERR_FILENO);
-    for (const int fd : {savedStderr, devNull}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
     return ok;
 }
 
-bool waylandConnects(const QByteArray &display)
+// Connects and waits for the compositor's answer to one request, as Qt's Wayland platform
+// does before anything else.
+bool waylandAccepts(const QByteArray &display)
 {
     wl_display *connection = wl_display_connect(display.constData());
     if (!connection)
         return false;
+    const bool ok = wl_display_roundtrip(connection) >= 0;
     wl_display_disconnect(connection);
-    return true;
+    return ok;
+}
+
+void waitForChild(pid_t child)
+{
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Asks `accepts` in a child process, which is killed when it has not answered within
+// answerWaitMs: the client libraries wait for a server without a time limit. Their reasons
+// for a refusal, printed on stderr, go nowhere; the caller says it in its own line. Called
+// before the toolkit starts any thread, so the child may do what the libraries do. Without a
+// child (fork failed) the display is trusted and Qt tries it itself.
+Answer askWithin(bool (*accepts)(const QByteArray &), const QByteArray &display)
+{
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0)
+        return Answer::Accepts;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        if (devNull >= 0)
+            ::dup2(devNull, STDERR_FILENO);
+        const char answer = accepts(display) ? 'y' : 'n';
+        [[maybe_unused]] const auto n = ::write(channel[1], &answer, 1);
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    if (child < 0) {
+        ::close(channel[0]);
+        return Answer::Accepts;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answerWaitMs);
+    char answer = 0;
+    bool silent = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{channel[0], POLLIN, 0};
+        const int n = left.count() > 0 ? ::poll(&ready, 1, int(left.count())) : 0;
+        if (n < 0 && errno == EINTR)
+            continue;
+        silent = n == 0;
+        if (n > 0 && ::read(channel[0], &answer, 1) < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    ::close(channel[0]);
+    if (answer == 0)
+        ::kill(child, SIGKILL);
+    waitForChild(child);
+    if (silent)
+        return Answer::Silent;
+    // A child that ended without a word (it crashed) counts as a refusal.
+    return answer == 'y' ? Answer::Accepts : Answer::Refuses;
 }
 
 // What Qt would try, in its order: the platforms QT_QPA_PLATFORM lists (";"-separated, each
@@ -78,18 +136,26 @@ std::optional<bool> platformReachable(const QByteArray &name, QString *why)
             *why = QStringLiteral("no X display (DISPLAY is not set)");
             return false;
         }
-        if (x11Connects(display))
+        const Answer answer = askWithin(x11Accepts, display);
+        if (answer == Answer::Accepts)
             return true;
-        *why = QStringLiteral("cannot connect to the X display %1").arg(QString::fromLocal8Bit(display));
+        *why = QString(answer == Answer::Silent ? QStringLiteral("the X display %1 does not answer")
+                                                : QStringLiteral("cannot connect to the X display %1"))
+                   .arg(QString::fromLocal8Bit(display));
         return false;
     }
     if (name.startsWith("wayland")) {
         const QByteArray display = qgetenv("WAYLAND_DISPLAY");
-        if (waylandConnects(display.isEmpty() ? QByteArray("wayland-0") : display))
+        const QByteArray socket = display.isEmpty() ? QByteArray("wayland-0") : display;
+        const Answer answer = askWithin(waylandAccepts, socket);
+        if (answer == Answer::Accepts)
             return true;
-        *why = display.isEmpty()
-            ? QStringLiteral("no Wayland display (WAYLAND_DISPLAY is not set)")
-            : QStringLiteral("cannot connect to the Wayland display %1").arg(QString::fromLocal8Bit(display));
+        if (answer == Answer::Silent)
+            *why = QStringLiteral("the Wayland display %1 does not answer").arg(QString::fromLocal8Bit(socket));
+        else
+            *why = display.isEmpty()
+                ? QStringLiteral("no Wayland display (WAYLAND_DISPLAY is not set)")
+                : QStringLiteral("cannot connect to the Wayland display %1").arg(QString::fromLocal8Bit(display));
         return false;
     }
     return std::nullopt;

@@ -11,8 +11,9 @@ namespace toolkit {
 // the program can say so in one line. Qt's own order is followed: the platforms named in
 // QT_QPA_PLATFORM, else Wayland when WAYLAND_DISPLAY is set, then X11; an X11 or Wayland
 // candidate must accept a real connection (an X server that refuses the client's cookie
-// fails here), other platforms (offscreen and the like) are trusted. On false, why says what
-// failed, for the first candidate.
+// fails here) and answer it within 3 seconds, other platforms (offscreen and the like) are
+// trusted. On false, why says what failed, for the first candidate. Made before the toolkit
+// starts: the check asks from a child process it can abandon.
 bool displayAvailable(QString *why);
 
 // Whether the address-space limit (RLIMIT_AS) leaves room for the toolkit to start its

@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by the end-to-end tests. Each test gets its own X server, runtime directory and
-# settings directory, so tests never share a lock or a settings file with each other or
-# with the user. Every wait has a time limit; everything started is stopped on exit.
+# Sourced by the end-to-end tests. Each test gets its own X server, runtime directory, temp
+# directory and settings directory, so tests never share a lock or a settings file with each
+# other or with the user. Every wait has a time limit; everything started is stopped on exit.
 set -euo pipefail
 
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-e2e.XXXXXX")
 export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 export XDG_CONFIG_HOME="$E2E_TMP/config"
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+# The program's per-user lock in the temp folder too.
+export TMPDIR="$E2E_TMP/tmp"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$TMPDIR"
 mkdir -p "$XDG_CONFIG_HOME"
 # No session bus: Qt then uses the XEmbed tray protocol, which trayer hosts.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Without a display it can use, or without room to start, the program says so in one line
-# and fails with status 1, instead of aborting (or hanging) inside the toolkit.
+# and fails with status 1, instead of aborting (or hanging) inside the toolkit. A display
+# that accepts the connection and then says nothing counts as unreachable within seconds.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 check() {
@@ -18,6 +19,40 @@ check "dead forwarded X display" DISPLAY=localhost:57
 check "dead Wayland display" WAYLAND_DISPLAY=kelvane-nowhere-0
 check "X11 asked for, no display" QT_QPA_PLATFORM=xcb
 check "Wayland asked for, no display" QT_QPA_PLATFORM=wayland
+# With no runtime folder at all (root on a console), only the program's own line.
+check "no runtime folder, no display" -i PATH="$PATH"
+check "no runtime folder, dead X display" -i PATH="$PATH" DISPLAY=:987
+check "no runtime folder, Wayland display" -i PATH="$PATH" WAYLAND_DISPLAY=wayland-0
+
+# Servers that accept every connection and never answer: a stuck forwarding, a frozen
+# server. The X one listens where DISPLAY=:N leads first, in the abstract namespace.
+silent_listener() {
+    /usr/bin/python3 -c 'import socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1].replace("@", "\0", 1))
+s.listen(64)
+print("ready", flush=True)
+held = []
+while True:
+    held.append(s.accept()[0])' "$1" >"$E2E_TMP/listener-$2" &
+    E2E_PIDS+=($!)
+    wait_until 5 grep -q ready "$E2E_TMP/listener-$2" || fail "the silent listener at $1 did not start"
+}
+for x in $(seq 300 399); do
+    [[ -e /tmp/.X11-unix/X$x ]] || grep -q "@/tmp/.X11-unix/X$x\$" /proc/net/unix || break
+done
+silent_listener "@/tmp/.X11-unix/X$x" x
+silent_listener "$XDG_RUNTIME_DIR/silent-0" wayland
+# check_silent NAME ASSIGNMENTS...: one line and status 1, within the check's few seconds.
+check_silent() {
+    local start=$SECONDS
+    check "$@"
+    ((SECONDS - start <= 6)) || fail "$1: took $((SECONDS - start)) s"
+}
+check_silent "X display that never answers" DISPLAY=":$x"
+check_silent "Wayland display that never answers" WAYLAND_DISPLAY=silent-0
+check_silent "Wayland asked for, never answers" QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/silent-0"
+check_silent "no runtime folder, X display that never answers" -i PATH="$PATH" DISPLAY=":$x"
 
 # A live X server that wants a cookie the client does not have. The display number is fixed
 # before the server starts, since the cookie file names it.

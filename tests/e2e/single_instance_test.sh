@@ -2,7 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # One Kelvane at a time: of ten started together exactly one stays; a start while one runs
 # ends at once, successfully and without a window, and the running one carries on; a
-# program killed outright leaves no lock behind, so the next start runs and answers.
+# program killed outright leaves no lock behind, so the next start runs and answers. Exactly
+# one runs whatever XDG_RUNTIME_DIR names: a missing folder, one that cannot be written, one
+# of another user, a file, or nothing at all; another user's file in place of the lock in the
+# temp folder keeps no one from starting.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 
@@ -57,4 +60,66 @@ running "$pid" || fail "the start after kill -9 did not stay"
 wmctrl -i -c "$win"
 wait_exit "$pid" 10 || fail "kelvane did not answer the window manager's close"
 [[ "$EXIT_STATUS" == 0 ]] || fail "kelvane ended with status $EXIT_STATUS on the window manager's close"
-echo "PASS: one of ten stayed, a later start left, start after kill -9 runs and closes"
+
+# --- one instance whatever the runtime folder is ---
+# As root the starts run as nobody, so that a folder they cannot write and a folder of
+# another owner are real; the folders live in one of the user's own.
+user=$E2E_TMP/user
+mkdir -m 0700 "$user" "$user/tmp" "$user/config"
+as_user=()
+if [[ $(id -u) == 0 ]]; then
+    chmod 0711 "$E2E_TMP"
+    chown -R nobody:nogroup "$user"
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+fi
+mkdir -m 0500 "$user/read-only"
+mkdir -m 0700 "$user/other-owner" "$user/runtime"
+: >"$user/a-file"
+chown "$(stat -c %u:%g "$user")" "$user/read-only" "$user/a-file" "$user/runtime"
+# start_as_user RUNTIME LOG: a start with XDG_RUNTIME_DIR=RUNTIME ("-" for none at all).
+start_as_user() {
+    local runtime=(XDG_RUNTIME_DIR="$1")
+    [[ "$1" != - ]] || runtime=(-u XDG_RUNTIME_DIR)
+    run_bg "${as_user[@]}" env "${runtime[@]}" HOME="$user" TMPDIR="$user/tmp" XDG_CONFIG_HOME="$user/config" \
+        "$KELVANE" 2>>"$2"
+}
+# plant_lock: another user's lock file where the user's own would be in the temp folder,
+# held by its owner: it must not keep the user's start from running.
+plant_lock() {
+    local file=$user/tmp/kelvane.lock-$(stat -c %u "$user")
+    install -m 0666 /dev/null "$file"
+    /usr/bin/python3 -c 'import fcntl, sys, time
+f = open(sys.argv[1], "r+")
+fcntl.flock(f, fcntl.LOCK_EX)
+print("held", flush=True)
+time.sleep(600)' "$file" >"$E2E_TMP/planted" &
+    planter=$!
+    E2E_PIDS+=($planter)
+    wait_until 5 grep -q held "$E2E_TMP/planted" || fail "the planted lock is not held"
+}
+cases=("missing folder:$user/missing" "read-only folder:$user/read-only" "another user's folder:$user/other-owner"
+    "a file:$user/a-file" "not set:-" "another user's lock file planted:$user/runtime")
+for entry in "${cases[@]}"; do
+    name=${entry%%:*} runtime=${entry#*:}
+    if [[ "$name" == another* && ${#as_user[@]} == 0 ]]; then
+        echo "skipped $name: only root can make a file or folder of another user"
+        continue
+    fi
+    [[ "$name" != *planted ]] || plant_lock
+    log=$E2E_TMP/stderr-${name// /-}
+    pids=()
+    for i in 1 2 3; do start_as_user "$runtime" "$log"; pids+=("$LAST_PID"); done
+    wait_until 20 one_running "${pids[@]}" || fail "$name: $(running_count "${pids[@]}") of three kelvanes still run"
+    wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "$name: the kelvane left running showed no window"
+    # A later start, once the first may have made whatever folder it makes.
+    start_as_user "$runtime" "$log"
+    wait_exit "$LAST_PID" 5 || fail "$name: a later kelvane is still running 5 s after its start"
+    one_running "${pids[@]}" || fail "$name: $(running_count "${pids[@]}") kelvanes run after a later start"
+    [[ "$(shown_count)" == 1 ]] || fail "$name: $(shown_count) Kelvane windows on screen"
+    ! grep -q 'XDG_RUNTIME_DIR not set' "$log" || fail "$name: the toolkit's notice came through: $(cat "$log")"
+    for pid in "${pids[@]}"; do running "$pid" && kill "$pid"; done
+    for pid in "${pids[@]}"; do wait_exit "$pid" 10 || fail "$name: kelvane did not end on SIGTERM"; done
+    wait_until 10 none_shown || fail "$name: a window stayed"
+    echo "ok $name: one instance"
+done
+echo "PASS: one of ten stayed, a later start left, start after kill -9 runs and closes, one instance whatever XDG_RUNTIME_DIR names"
