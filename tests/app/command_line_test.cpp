@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,11 +159,12 @@ TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
 
 // The program under ptrace, stopped at each of its system calls for a reading of its
 // resident set (/proc/<pid>/status), so the readings see every block taken and given back,
-// whatever the machine's pace. With `interruptAt`, SIGINT goes to it once it has grown by
-// that much.
+// whatever the machine's pace. With `interruptAt`, `signal` goes to it once it has grown by
+// that much. With a `coreFolder` it runs there with core dumps allowed.
 struct TracedRun
 {
     int status = -1;
+    bool coreDumped = false;
     QString out;
     std::vector<double> rss;
     std::chrono::steady_clock::duration sinceSignal {};
@@ -176,6 +178,12 @@ struct TracedRun
     }
 };
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 double residentBytes(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -185,15 +193,22 @@ double residentBytes(pid_t pid)
     return 0;
 }
 
-TracedRun traced(std::string megabytes, double interruptAt = 0)
+TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIGINT, const QString &coreFolder = {})
 {
     QTemporaryDir dir;
     const std::string outPath = dir.filePath(QStringLiteral("out")).toStdString();
+    const std::string corePath = coreFolder.toStdString();
     std::string binary = program.toStdString(), option = "--free";
     char *argv[] = { binary.data(), option.data(), megabytes.data(), nullptr };
     const pid_t pid = ::fork();
     if (pid == 0) { // only async-signal-safe calls until exec
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        if (!corePath.empty()) {
+            const rlimit unlimited { RLIM_INFINITY, RLIM_INFINITY };
+            if (::chdir(corePath.c_str()) != 0 || ::setrlimit(RLIMIT_CORE, &unlimited) != 0)
+                ::_exit(126);
+            ::signal(signal, SIG_DFL);
+        }
         ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         ::raise(SIGSTOP);
         ::execv(argv[0], argv);
@@ -215,7 +230,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0)
         run.rss.push_back(residentBytes(pid));
         if (interruptAt > 0 && !signalled && run.rss.back() - run.rss.front() >= interruptAt) {
             signalled = std::chrono::steady_clock::now();
-            ::kill(pid, SIGINT);
+            ::kill(pid, signal);
         }
     }
     if (signalled)
@@ -225,6 +240,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0)
         ::waitpid(pid, &st, 0);
     }
     run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    run.coreDumped = WIFSIGNALED(st) && WCOREDUMP(st);
     QFile out(QString::fromStdString(outPath));
     if (out.open(QIODevice::ReadOnly))
         run.out = QString::fromLocal8Bit(out.readAll());
@@ -250,6 +266,24 @@ TEST(CommandLine, sigintStopsAFreeWithinASecondAndGivesItAllBack)
     EXPECT_LT(run.sinceSignal, std::chrono::seconds(1));
     EXPECT_GE(run.taken(), 150) << qPrintable(run.out);
     EXPECT_NEAR(run.givenBack(), run.taken(), 8) << qPrintable(run.out);
+}
+
+TEST(CommandLine, aCoreDumpOfAFreeLeavesTheBlocksOut)
+{
+    // The pattern is the whole machine's; the test only reads it.
+    const QByteArray pattern = readAll(QStringLiteral("/proc/sys/kernel/core_pattern")).trimmed();
+    if (pattern.isEmpty() || pattern.startsWith('|') || pattern.contains('/'))
+        GTEST_SKIP() << "core_pattern '" << pattern.constData() << "' does not put a core in the working folder";
+    if (meminfo().at("MemAvailable") < 1024 * MiB)
+        GTEST_SKIP() << "less than 1 GiB available";
+    QTemporaryDir folder;
+    const TracedRun run = traced("200", 300 * MiB, SIGQUIT, folder.path());
+    ASSERT_TRUE(run.coreDumped) << "a core dump was expected: " << qPrintable(run.out);
+    const QFileInfoList cores = QDir(folder.path()).entryInfoList(QDir::Files);
+    ASSERT_EQ(cores.size(), 1);
+    // 300 MiB or more were held; what is left is the program itself.
+    const auto bytes = static_cast<double>(cores.constFirst().size());
+    EXPECT_LT(bytes, 64 * MiB) << "core of " << bytes / MiB << " MiB";
 }
 
 TEST(CommandLine, autostartEntryOnQueryOff)
