@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the real program, with no display reachable.
+#include "tests/support/qt_printers.h"
 #include "toolkit/single_instance.h"
 
 #include <QDir>
@@ -109,6 +110,73 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(r.err).hasMatch());
     }
     EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Copperline.ini")));
+}
+
+// Standard output that takes nothing: a full device, a closed descriptor, a reader that went
+// away with SIGPIPE ignored (quiet, as a reader that went away needs no message).
+TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
+{
+    enum class To { DevFull, Closed, GoneReader };
+    const char *full = "^kelvane: cannot write to standard output: no space left on device\n$";
+    const char *closed = "^kelvane: cannot write to standard output: it is closed\n$";
+    const struct
+    {
+        QStringList arguments;
+        To to;
+        const char *err;
+    } rows[] = {
+        { { "--status" }, To::DevFull, full },
+        { { "--status", "--json" }, To::DevFull, full },
+        { { "--help" }, To::DevFull, full },
+        { { "--version" }, To::DevFull, full },
+        { { "--autostart" }, To::DevFull, full },
+        { { "--free", "1" }, To::DevFull, full },
+        { { "--status" }, To::Closed, closed },
+        { { "--version" }, To::Closed, closed },
+        { { "--free", "1" }, To::Closed, closed },
+        { { "--status" }, To::GoneReader, "^$" },
+    };
+    for (const auto &row : rows) {
+        QProcess p;
+        p.setProcessEnvironment(withoutDisplay());
+        if (row.to == To::DevFull)
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.setChildProcessModifier([to = row.to] {
+            if (to == To::Closed)
+                ::close(STDOUT_FILENO);
+            int ends[2];
+            if (to == To::GoneReader && ::pipe(ends) == 0) {
+                ::signal(SIGPIPE, SIG_IGN);
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::close(ends[0]);
+            }
+        });
+        p.start(program, row.arguments);
+        SCOPED_TRACE(row.arguments.join(u' ').toStdString() + " to " + std::to_string(int(row.to)));
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1) << qPrintable(err);
+        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(err).hasMatch()) << qPrintable(err);
+    }
+}
+
+// A file on a full file system: a tiny tmpfs in a mount namespace of the run's own.
+TEST(CommandLine, statusToAFileOnAFullDiskIsAFailure)
+{
+    QTemporaryDir mountPoint;
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=4k kelvane-full \"$1\" || exit 77\n"
+        "head -c 8192 /dev/zero > \"$1/fill\" 2>/dev/null\n"
+        "head -c 1 /dev/zero > \"$1/probe\" 2>/dev/null && exit 78\n" // not full after all
+        "out=\"$1/out\"; shift; exec \"$@\" > \"$out\"\n");
+    const Result r = run({ "-m", "--propagation", "private", "sh", "-c", script, "sh", mountPoint.path(), program,
+                             "--status", "--json" },
+        withoutDisplay(), QStringLiteral("unshare"));
+    if (r.status == 77 || r.err.startsWith(QLatin1String("unshare:")))
+        GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << qPrintable(r.err);
+    EXPECT_EQ(r.status, 1) << qPrintable(r.err);
+    EXPECT_EQ(r.err, QStringLiteral("kelvane: cannot write to standard output: no space left on device\n"));
 }
 
 TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
