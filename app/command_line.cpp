@@ -107,6 +107,9 @@ int runParsed(QStringList arguments)
     if (parser.isSet(status))
         return printStatus(parser.isSet(json));
     if (parser.isSet(free)) {
+        // Which of two amounts was meant cannot be told; the last one is not a safe guess.
+        if (const qsizetype amounts = parser.values(free).size(); amounts > 1)
+            return badUsage(QStringLiteral("--free takes one amount, not %1").arg(amounts));
         bool number = false;
         const int megabytes = parser.value(free).toInt(&number, 10);
         if (!number || megabytes < 1 || megabytes > MaxMegabytes)

@@ -92,6 +92,8 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         { { "--free=-3" }, 2, "^$", "not '-3'" },
         { { "--free", "1.5" }, 2, "^$", "not '1.5'" },
         { { "--free", "32768" }, 2, "^$", "not '32768'" },
+        { { "--free", "1", "--free", "2" }, 2, "^$", "--free takes one amount, not 2" },
+        { { "--free=5", "--free=5" }, 2, "^$", "--free takes one amount, not 2" },
         { { "--autostart", "yes" }, 2, "^$", "on or off, not 'yes'" },
         { { "--status", "--bogus" }, 2, "^$", "Unknown option 'bogus'" },
         { { "--status", "--free", "5" }, 2, "^$", "one at a time" },
