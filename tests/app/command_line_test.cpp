@@ -16,10 +16,12 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <string>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -270,6 +272,18 @@ TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIG
     const std::string corePath = coreFolder.toStdString();
     std::string binary = program.toStdString(), option = "--free";
     char *argv[] = { binary.data(), option.data(), megabytes.data(), nullptr };
+    // A sanitized build turns core dumps off by itself unless told otherwise.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!coreFolder.isEmpty())
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":disable_coredump=0"));
+    std::vector<std::string> envStrings;
+    for (const QString &entry : environment.toStringList())
+        envStrings.push_back(entry.toStdString());
+    std::vector<char *> envp;
+    for (std::string &entry : envStrings)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) { // only async-signal-safe calls until exec
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
@@ -281,7 +295,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIG
         }
         ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         ::raise(SIGSTOP);
-        ::execv(argv[0], argv);
+        ::execve(argv[0], argv, envp.data());
         ::_exit(127);
     }
     TracedRun run;
