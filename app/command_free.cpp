@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --free N: the window's release without a window, progress on standard output.
 #include "app/command_line.h"
+#include "app/command_output.h"
 #include "app/commands.h"
 #include "app/status_texts.h"
 #include "memory/linux_kernel32.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -37,8 +37,8 @@ int terminalColumns()
 
 void put(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    print(text);
+    flushOutput();
 }
 
 // Each step of the release as a terminal shows it: one bar redrawn in place on a terminal,

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include "app/autostart.h"
+#include "app/command_output.h"
 #include "app/commands.h"
 #include "kelvane_version.h"
 
@@ -83,11 +84,11 @@ int runParsed(QStringList arguments)
         return badUsage(parser.errorText());
 
     if (parser.isSet(help)) {
-        std::fputs(usageText, stdout);
+        print(QByteArray(usageText));
         return Done;
     }
     if (parser.isSet(version)) {
-        std::printf("kelvane %s\n", toolkit::version::text);
+        print(QByteArray("kelvane ") + toolkit::version::text + '\n');
         return Done;
     }
 
@@ -106,6 +107,9 @@ int runParsed(QStringList arguments)
     if (parser.isSet(status))
         return printStatus(parser.isSet(json));
     if (parser.isSet(free)) {
+        // Which of two amounts was meant cannot be told; the last one is not a safe guess.
+        if (const qsizetype amounts = parser.values(free).size(); amounts > 1)
+            return badUsage(QStringLiteral("--free takes one amount, not %1").arg(amounts));
         bool number = false;
         const int megabytes = parser.value(free).toInt(&number, 10);
         if (!number || megabytes < 1 || megabytes > MaxMegabytes)
@@ -131,7 +135,7 @@ int complain(const QString &message, int status)
 int autostartCommand(const QString &state)
 {
     if (state.isEmpty()) {
-        std::puts(autostart::isOn() ? "on" : "off");
+        print(QByteArray(autostart::isOn() ? "on\n" : "off\n"));
         return Done;
     }
     if (state == QLatin1String("off"))
@@ -152,11 +156,12 @@ std::optional<int> runCommand(int &argc, char **argv)
             arguments.cbegin() + std::min<qsizetype>(1, arguments.size()), arguments.cend(), namesCommand))
         return std::nullopt;
 
+    holdStandardStreams();
     // No display is needed for any of them: a core application, not a GUI one.
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(toolkit::version::text));
-    return runParsed(arguments);
+    return finishOutput(runParsed(arguments));
 }
 
 QString startCommandLine(const QStringList &arguments)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --status: the figures the window shows, for a terminal or a script.
 #include "app/command_line.h"
+#include "app/command_output.h"
 #include "app/commands.h"
 #include "app/status_texts.h"
 #include "app/usage_graph.h"
@@ -10,7 +11,6 @@
 #include <QJsonObject>
 
 #include <cmath>
-#include <cstdio>
 
 namespace cli {
 namespace {
@@ -29,7 +29,7 @@ double percent(double fraction)
 
 void printLine(const QString &line)
 {
-    std::printf("%s\n", line.toLocal8Bit().constData());
+    print(line + u'\n');
 }
 
 } // namespace
@@ -59,7 +59,7 @@ int printStatus(bool json)
             { QStringLiteral("virtualUsagePercent"), percent(usage->virtualMemory) },
             { QStringLiteral("pageFileUsagePercent"), percent(usage->pageFile) },
         };
-        std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+        print(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
         return Done;
     }
     printLine(*texts.statusLine);

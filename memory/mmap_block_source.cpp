@@ -112,6 +112,9 @@ std::byte *MmapBlockSource::makeBlock()
     void *mapped = ::mmap(nullptr, BlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
         return nullptr;
+    // Kept out of core dumps: a crash or Ctrl-\ during a release would otherwise write every
+    // block to disk, gigabytes of spaces. Should the kernel refuse, the block is still good.
+    (void)::madvise(mapped, BlockBytes, MADV_DONTDUMP);
     // Raised before the first page is touched: from here on this process holds the memory.
     if (m_live++ == 0)
         m_oomRaise.emplace(m_oomScorePath);

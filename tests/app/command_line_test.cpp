@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the real program, with no display reachable.
+#include "tests/support/qt_printers.h"
 #include "toolkit/single_instance.h"
 
 #include <QDir>
@@ -15,9 +16,12 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <string>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -90,6 +94,8 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         { { "--free=-3" }, 2, "^$", "not '-3'" },
         { { "--free", "1.5" }, 2, "^$", "not '1.5'" },
         { { "--free", "32768" }, 2, "^$", "not '32768'" },
+        { { "--free", "1", "--free", "2" }, 2, "^$", "--free takes one amount, not 2" },
+        { { "--free=5", "--free=5" }, 2, "^$", "--free takes one amount, not 2" },
         { { "--autostart", "yes" }, 2, "^$", "on or off, not 'yes'" },
         { { "--status", "--bogus" }, 2, "^$", "Unknown option 'bogus'" },
         { { "--status", "--free", "5" }, 2, "^$", "one at a time" },
@@ -108,6 +114,73 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(r.err).hasMatch());
     }
     EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Copperline.ini")));
+}
+
+// Standard output that takes nothing: a full device, a closed descriptor, a reader that went
+// away with SIGPIPE ignored (quiet, as a reader that went away needs no message).
+TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
+{
+    enum class To { DevFull, Closed, GoneReader };
+    const char *full = "^kelvane: cannot write to standard output: no space left on device\n$";
+    const char *closed = "^kelvane: cannot write to standard output: it is closed\n$";
+    const struct
+    {
+        QStringList arguments;
+        To to;
+        const char *err;
+    } rows[] = {
+        { { "--status" }, To::DevFull, full },
+        { { "--status", "--json" }, To::DevFull, full },
+        { { "--help" }, To::DevFull, full },
+        { { "--version" }, To::DevFull, full },
+        { { "--autostart" }, To::DevFull, full },
+        { { "--free", "1" }, To::DevFull, full },
+        { { "--status" }, To::Closed, closed },
+        { { "--version" }, To::Closed, closed },
+        { { "--free", "1" }, To::Closed, closed },
+        { { "--status" }, To::GoneReader, "^$" },
+    };
+    for (const auto &row : rows) {
+        QProcess p;
+        p.setProcessEnvironment(withoutDisplay());
+        if (row.to == To::DevFull)
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.setChildProcessModifier([to = row.to] {
+            if (to == To::Closed)
+                ::close(STDOUT_FILENO);
+            int ends[2];
+            if (to == To::GoneReader && ::pipe(ends) == 0) {
+                ::signal(SIGPIPE, SIG_IGN);
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::close(ends[0]);
+            }
+        });
+        p.start(program, row.arguments);
+        SCOPED_TRACE(row.arguments.join(u' ').toStdString() + " to " + std::to_string(int(row.to)));
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1) << qPrintable(err);
+        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(err).hasMatch()) << qPrintable(err);
+    }
+}
+
+// A file on a full file system: a tiny tmpfs in a mount namespace of the run's own.
+TEST(CommandLine, statusToAFileOnAFullDiskIsAFailure)
+{
+    QTemporaryDir mountPoint;
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=4k kelvane-full \"$1\" || exit 77\n"
+        "head -c 8192 /dev/zero > \"$1/fill\" 2>/dev/null\n"
+        "head -c 1 /dev/zero > \"$1/probe\" 2>/dev/null && exit 78\n" // not full after all
+        "out=\"$1/out\"; shift; exec \"$@\" > \"$out\"\n");
+    const Result r = run({ "-m", "--propagation", "private", "sh", "-c", script, "sh", mountPoint.path(), program,
+                             "--status", "--json" },
+        withoutDisplay(), QStringLiteral("unshare"));
+    if (r.status == 77 || r.err.startsWith(QLatin1String("unshare:")))
+        GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << qPrintable(r.err);
+    EXPECT_EQ(r.status, 1) << qPrintable(r.err);
+    EXPECT_EQ(r.err, QStringLiteral("kelvane: cannot write to standard output: no space left on device\n"));
 }
 
 TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
@@ -158,11 +231,12 @@ TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
 
 // The program under ptrace, stopped at each of its system calls for a reading of its
 // resident set (/proc/<pid>/status), so the readings see every block taken and given back,
-// whatever the machine's pace. With `interruptAt`, SIGINT goes to it once it has grown by
-// that much.
+// whatever the machine's pace. With `interruptAt`, `signal` goes to it once it has grown by
+// that much. With a `coreFolder` it runs there with core dumps allowed.
 struct TracedRun
 {
     int status = -1;
+    bool coreDumped = false;
     QString out;
     std::vector<double> rss;
     std::chrono::steady_clock::duration sinceSignal {};
@@ -176,6 +250,12 @@ struct TracedRun
     }
 };
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 double residentBytes(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -185,18 +265,37 @@ double residentBytes(pid_t pid)
     return 0;
 }
 
-TracedRun traced(std::string megabytes, double interruptAt = 0)
+TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIGINT, const QString &coreFolder = {})
 {
     QTemporaryDir dir;
     const std::string outPath = dir.filePath(QStringLiteral("out")).toStdString();
+    const std::string corePath = coreFolder.toStdString();
     std::string binary = program.toStdString(), option = "--free";
     char *argv[] = { binary.data(), option.data(), megabytes.data(), nullptr };
+    // A sanitized build turns core dumps off by itself unless told otherwise.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!coreFolder.isEmpty())
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":disable_coredump=0"));
+    std::vector<std::string> envStrings;
+    for (const QString &entry : environment.toStringList())
+        envStrings.push_back(entry.toStdString());
+    std::vector<char *> envp;
+    for (std::string &entry : envStrings)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) { // only async-signal-safe calls until exec
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        if (!corePath.empty()) {
+            const rlimit unlimited { RLIM_INFINITY, RLIM_INFINITY };
+            if (::chdir(corePath.c_str()) != 0 || ::setrlimit(RLIMIT_CORE, &unlimited) != 0)
+                ::_exit(126);
+            ::signal(signal, SIG_DFL);
+        }
         ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         ::raise(SIGSTOP);
-        ::execv(argv[0], argv);
+        ::execve(argv[0], argv, envp.data());
         ::_exit(127);
     }
     TracedRun run;
@@ -215,7 +314,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0)
         run.rss.push_back(residentBytes(pid));
         if (interruptAt > 0 && !signalled && run.rss.back() - run.rss.front() >= interruptAt) {
             signalled = std::chrono::steady_clock::now();
-            ::kill(pid, SIGINT);
+            ::kill(pid, signal);
         }
     }
     if (signalled)
@@ -225,6 +324,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0)
         ::waitpid(pid, &st, 0);
     }
     run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    run.coreDumped = WIFSIGNALED(st) && WCOREDUMP(st);
     QFile out(QString::fromStdString(outPath));
     if (out.open(QIODevice::ReadOnly))
         run.out = QString::fromLocal8Bit(out.readAll());
@@ -250,6 +350,24 @@ TEST(CommandLine, sigintStopsAFreeWithinASecondAndGivesItAllBack)
     EXPECT_LT(run.sinceSignal, std::chrono::seconds(1));
     EXPECT_GE(run.taken(), 150) << qPrintable(run.out);
     EXPECT_NEAR(run.givenBack(), run.taken(), 8) << qPrintable(run.out);
+}
+
+TEST(CommandLine, aCoreDumpOfAFreeLeavesTheBlocksOut)
+{
+    // The pattern is the whole machine's; the test only reads it.
+    const QByteArray pattern = readAll(QStringLiteral("/proc/sys/kernel/core_pattern")).trimmed();
+    if (pattern.isEmpty() || pattern.startsWith('|') || pattern.contains('/'))
+        GTEST_SKIP() << "core_pattern '" << pattern.constData() << "' does not put a core in the working folder";
+    if (meminfo().at("MemAvailable") < 1024 * MiB)
+        GTEST_SKIP() << "less than 1 GiB available";
+    QTemporaryDir folder;
+    const TracedRun run = traced("200", 300 * MiB, SIGQUIT, folder.path());
+    ASSERT_TRUE(run.coreDumped) << "a core dump was expected: " << qPrintable(run.out);
+    const QFileInfoList cores = QDir(folder.path()).entryInfoList(QDir::Files);
+    ASSERT_EQ(cores.size(), 1);
+    // 300 MiB or more were held; what is left is the program itself.
+    const auto bytes = static_cast<double>(cores.constFirst().size());
+    EXPECT_LT(bytes, 64 * MiB) << "core of " << bytes / MiB << " MiB";
 }
 
 TEST(CommandLine, autostartEntryOnQueryOff)
