@@ -188,7 +188,7 @@ QByteArray encodeValue(const QString &value)
 bool storableName(const QString &name, bool isKey)
 {
     for (const QChar c : name) {
-        if (c == u'=' || c == u'[' || c == u']' || c == u'\n' || c == u'\r')
+        if (c == u'=' || c == u'[' || c == u']' || c == u'\n' || c == u'\r' || c == u'\0')
             return false;
     }
     if (!name.isEmpty()
@@ -338,7 +338,7 @@ QString GetSetting(
 bool SaveSetting(const QString &application, const QString &section, const QString &key, const QString &value)
 {
     if (!storableName(section, false) || !storableName(key, true) || value.contains(u'\n')
-        || value.contains(u'\r'))
+        || value.contains(u'\r') || value.contains(u'\0')) // a NUL would make the file unreadable
         return false;
     const QString path = settingsPath(application);
     const FileText file = readFile(path);

@@ -53,8 +53,8 @@ QString GetSetting(
 // (CRLF or LF). A value with blanks at either end or a '"' is written quoted, so it reads back
 // as given. The file is replaced atomically, a link to it is written through, and its
 // permissions are kept. False, with the file as it was, when the
-// value holds a line break, the section or key cannot be stored (empty key, '=', '[', ']',
-// line breaks, blanks at either end, a key starting with ';' or '#'), the existing file cannot
+// value holds a line break or a NUL, the section or key cannot be stored (empty key, '=', '[', ']',
+// line breaks, NULs, blanks at either end, a key starting with ';' or '#'), the existing file cannot
 // be read, or the write fails.
 bool SaveSetting(
     const QString &application, const QString &section, const QString &key, const QString &value);

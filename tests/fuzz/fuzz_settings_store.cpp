@@ -26,10 +26,10 @@ const QString absent = QStringLiteral("\x01<absent>");
 bool storable(const QString &section, const QString &key, const QString &value)
 {
     const auto nameOk = [](const QString &name) {
-        return !fuzz::regex("(?s)[ \t].*|.*[ \t]|.*[=\\[\\]\r\n].*").match(name).hasMatch();
+        return !fuzz::regex("(?s)[ \t].*|.*[ \t]|.*[=\\[\\]\r\n\\x{0}].*").match(name).hasMatch();
     };
     return nameOk(section) && nameOk(key) && !key.isEmpty() && !key.startsWith(u';') && !key.startsWith(u'#')
-        && !value.contains(u'\r') && !value.contains(u'\n');
+        && !value.contains(u'\r') && !value.contains(u'\n') && !value.contains(u'\0');
 }
 
 // A file the store reads: no NUL byte and no UTF-16 (or UTF-32) byte order mark.

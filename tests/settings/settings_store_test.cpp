@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string_view>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -157,14 +158,15 @@ TEST_F(SettingsStoreTest, oddValuesRoundTripAndTheFirstSaveCreatesFolderAndFile)
 TEST_F(SettingsStoreTest, whatCannotBeStoredIsRefusedAndNothingWritten)
 {
     write("[Main]\nk=1\n");
-    const std::array<const char16_t *, 3> rows[] = {
-        { u"Main", u"k", u"a\nb" }, { u"Main", u"k", u"a\rb" }, { u"Main", u"a=b", u"1" },
+    using namespace std::string_view_literals;
+    const std::array<std::u16string_view, 3> rows[] = {
+        { u"Main", u"k", u"a\nb" }, { u"Main", u"k", u"a\rb" }, { u"Main", u"k", u"a\0b"sv }, { u"Main", u"a=b", u"1" },
         { u"Main", u"[a", u"1" }, { u"Main", u"", u"1" }, { u"Main", u" k", u"1" }, { u"Main", u";k", u"1" },
-        { u"Ma]in", u"k", u"1" }, { u"Main ", u"k", u"1" },
+        { u"Main", u"k\0"sv, u"1" }, { u"Ma]in", u"k", u"1" }, { u"Main ", u"k", u"1" },
     };
+    const auto text = [](std::u16string_view view) { return QString::fromUtf16(view.data(), qsizetype(view.size())); };
     for (const auto &[section, key, value] : rows) {
-        EXPECT_FALSE(save(QString::fromUtf16(key), QString::fromUtf16(value), QString::fromUtf16(section)))
-            << QString::fromUtf16(key).toStdString();
+        EXPECT_FALSE(save(text(key), text(value), text(section))) << text(key).toStdString();
         EXPECT_EQ(contents(), "[Main]\nk=1\n");
     }
 }
