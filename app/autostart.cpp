@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/autostart.h"
 
+#include "app/command_output.h"
 #include "settings/settings_store.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <unistd.h>
 
 namespace autostart {
 namespace {
@@ -21,6 +25,21 @@ QString escapedValue(QString text)
              std::pair { u'\t', "\\t" }, std::pair { u'\r', "\\r" } })
         text.replace(QChar(raw), QLatin1String(escape));
     return text;
+}
+
+// Why the entry could not be written into `folder`, found after the fact: the nearest part of
+// the path that exists is a file, or cannot be written, or else the write itself failed with
+// `writeError`.
+QString whyNotWritten(const QString &folder, int writeError)
+{
+    QString path = folder;
+    while (!QFileInfo::exists(path) && QFileInfo(path).path() != path)
+        path = QFileInfo(path).path();
+    if (!QFileInfo(path).isDir())
+        return path + QStringLiteral(" is not a folder");
+    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0)
+        return cli::errorText(errno);
+    return cli::errorText(writeError != 0 ? writeError : EIO);
 }
 
 } // namespace
@@ -79,15 +98,25 @@ bool isOn()
     return true;
 }
 
-bool turnOn(const QString &program)
-{
-    return settings::writeFileAtomically(entryPath(), entry(program));
-}
-
-bool turnOff()
+bool turnOn(const QString &program, QString *why)
 {
     const QString path = entryPath();
-    return QFile::remove(path) || !QFile::exists(path);
+    errno = 0;
+    if (settings::writeFileAtomically(path, entry(program)))
+        return true;
+    const int writeError = errno;
+    if (why)
+        *why = whyNotWritten(QFileInfo(path).path(), writeError);
+    return false;
+}
+
+bool turnOff(QString *why)
+{
+    if (::unlink(QFile::encodeName(entryPath()).constData()) == 0 || errno == ENOENT)
+        return true;
+    if (why)
+        *why = cli::errorText(errno);
+    return false;
 }
 
 } // namespace autostart

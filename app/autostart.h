@@ -22,10 +22,12 @@ QByteArray entry(const QString &program);
 // X-GNOME-Autostart-enabled=false as desktop settings tools write it).
 bool isOn();
 
-// Writes the entry for `program` in one step; false when it cannot be written.
-bool turnOn(const QString &program);
+// Writes the entry for `program` in one step. False when it cannot be written, with the
+// reason in `why` ("/home/u/.config/autostart is not a folder", "permission denied").
+bool turnOn(const QString &program, QString *why = nullptr);
 
-// Removes the entry; true when it is gone, also when there was none.
-bool turnOff();
+// Removes the entry; true when it is gone, also when there was none. False with the reason
+// in `why` otherwise.
+bool turnOff(QString *why = nullptr);
 
 } // namespace autostart

@@ -138,13 +138,14 @@ int autostartCommand(const QString &state)
         print(QByteArray(autostart::isOn() ? "on\n" : "off\n"));
         return Done;
     }
+    QString why;
     if (state == QLatin1String("off"))
-        return autostart::turnOff()
+        return autostart::turnOff(&why)
             ? Done
-            : complain(QStringLiteral("cannot remove ") + autostart::entryPath(), Failed);
-    return autostart::turnOn(QCoreApplication::applicationFilePath())
+            : complain(QStringLiteral("cannot remove %1: %2").arg(autostart::entryPath(), why), Failed);
+    return autostart::turnOn(QCoreApplication::applicationFilePath(), &why)
         ? Done
-        : complain(QStringLiteral("cannot write ") + autostart::entryPath(), Failed);
+        : complain(QStringLiteral("cannot write %1: %2").arg(autostart::entryPath(), why), Failed);
 }
 
 std::optional<int> runCommand(int &argc, char **argv)

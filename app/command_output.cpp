@@ -27,13 +27,18 @@ QString reason(int error)
     // A write to a descriptor that is closed, or open only for reading.
     if (error == EBADF)
         return QStringLiteral("it is closed");
+    return errorText(error);
+}
+
+} // namespace
+
+QString errorText(int error)
+{
     QString text = QString::fromLocal8Bit(std::strerror(error));
     if (!text.isEmpty())
         text[0] = text[0].toLower();
     return text;
 }
-
-} // namespace
 
 void holdStandardStreams()
 {

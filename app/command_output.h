@@ -14,6 +14,9 @@ namespace cli {
 // and receives its output, and a write to it fails.
 void holdStandardStreams();
 
+// The system's text for `error` (an errno value), starting in lower case as it follows a colon.
+QString errorText(int error);
+
 // Writes `bytes` to standard output, through its buffer.
 void print(const QByteArray &bytes);
 // `text` in the locale's encoding.

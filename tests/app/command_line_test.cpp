@@ -4,6 +4,7 @@
 #include "toolkit/single_instance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,6 +17,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <string>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -407,13 +410,67 @@ TEST(CommandLine, autostartEntryOnQueryOff)
         EXPECT_EQ(autostart({}).out, QStringLiteral("off\n"));
     }
 
-    // A file where the autostart folder should be: nothing can be written.
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    QFile blocker(home.filePath(QStringLiteral("autostart")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    const Result r = autostart({ QStringLiteral("on") });
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.startsWith(QLatin1String("kelvane: cannot write "))) << qPrintable(r.err);
+}
+
+// An entry that cannot be written or removed is reported with the reason. As root the
+// program runs as nobody, so that a read-only folder is read-only for it too.
+TEST(CommandLine, autostartSaysWhyItCannot)
+{
+    const passwd *nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+    if (::geteuid() == 0 && !nobody)
+        GTEST_SKIP() << "running as root and there is no user nobody";
+    struct Row
+    {
+        const char *name;
+        bool autostartIsFile, readOnly, entryThere;
+        const char *state, *message;
+    };
+    const Row rows[] = {
+        { "a file named autostart", true, false, false, "on", "cannot write %1: %2 is not a folder" },
+        { "a read-only folder", false, true, false, "on", "cannot write %1: permission denied" },
+        { "an entry in a read-only folder", false, true, true, "off", "cannot remove %1: permission denied" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        // In /tmp, which nobody can pass through, unlike the test's own temporary folder.
+        QTemporaryDir home(QStringLiteral("/tmp/kelvane-autostart-XXXXXX"));
+        const QString config = home.filePath(QStringLiteral("config"));
+        const QString folder = config + QStringLiteral("/autostart");
+        const QString entry = folder + QStringLiteral("/kelvane.desktop");
+        ASSERT_TRUE(QDir().mkpath(row.autostartIsFile ? config : folder));
+        if (row.autostartIsFile) {
+            ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly));
+        }
+        if (row.entryThere) {
+            ASSERT_TRUE(QFile(entry).open(QIODevice::WriteOnly));
+        }
+        for (const QString &path : { config, folder, entry }) {
+            if (nobody && QFileInfo::exists(path)) {
+                ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+            }
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(home.path()).constData(), 0711), 0);
+        if (row.readOnly) {
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        }
+
+        QProcessEnvironment env = withoutDisplay();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        QStringList arguments { QStringLiteral("--autostart"), QString::fromLatin1(row.state) };
+        QString binary = program;
+        if (nobody) {
+            arguments = QStringList { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                            QStringLiteral("--clear-groups"), QStringLiteral("--"), program }
+                + arguments;
+            binary = QStringLiteral("setpriv");
+        }
+        const Result r = run(arguments, env, binary);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, QStringLiteral("kelvane: ") + QString::fromLatin1(row.message).replace(QStringLiteral("%1"), entry).replace(QStringLiteral("%2"), folder) + u'\n');
+        EXPECT_EQ(QFileInfo::exists(entry), row.entryThere);
+        ::chmod(QFile::encodeName(folder).constData(), 0755); // so that the folder can go
+    }
 }
 
 } // namespace
