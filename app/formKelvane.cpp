@@ -87,6 +87,9 @@ void formKelvane::buildControls()
     lblStatus->setWordWrap(true);
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(lblStatus, "lblStatus", -15, 1035, 4155, 420);
+    // A second line would lie under the credits strip: on a machine of a terabyte or more the
+    // status line is drawn smaller instead.
+    lblStatus->setFitsOneLine();
     connect(lblStatus, &toolkit::Label::clicked, this, &formKelvane::RefreshStatus);
 
     lblCredits = new toolkit::Label(this);

@@ -7,6 +7,7 @@
 #include "memory/release_engine.h"
 #include "toolkit/events.h"
 #include "toolkit/label.h"
+#include "toolkit/numberformat.h"
 #include "toolkit/picturebox.h"
 #include "toolkit/scrollbar.h"
 #include "toolkit/timer.h"
@@ -106,7 +107,8 @@ void formKelvane::HScroll1_Change()
     // writes the idle caption itself when it ends.
     if (m_releasesRunning > 0)
         return;
-    btnFree->setText(QStringLiteral("Free %1 MB").arg(HScroll1->value()));
+    // In the locale's digits, as every other figure of the window.
+    btnFree->setText(QStringLiteral("Free ") + toolkit::formatNumber(HScroll1->value(), u"0") + QStringLiteral(" MB"));
 }
 
 void formKelvane::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 #include "settings/setup_artwork.h"
 #include "toolkit/layout.h"
+#include "toolkit/numberformat.h"
 #include "toolkit/scrollbar.h"
 #include "toolkit/twips.h"
 
@@ -140,12 +141,12 @@ void formKelvaneSetup::Form_Load()
 
 void formKelvaneSetup::HScroll1_Change()
 {
-    lblPeakLevel->setText(QString::number(HScroll1->value()) + QLatin1Char('%'));
+    lblPeakLevel->setText(toolkit::formatNumber(HScroll1->value(), u"0") + QLatin1Char('%'));
 }
 
 void formKelvaneSetup::HScroll2_Change()
 {
-    lblKelvane->setText(QString::number(HScroll2->value()) + QStringLiteral("MB"));
+    lblKelvane->setText(toolkit::formatNumber(HScroll2->value(), u"0") + QStringLiteral("MB"));
 }
 
 void formKelvaneSetup::showEvent(QShowEvent *event)

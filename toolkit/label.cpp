@@ -2,6 +2,7 @@
 #include "toolkit/label.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QTextDocument>
@@ -26,6 +27,29 @@ QRect Label::textArea(const QString &text) const
     return fontMetrics().boundingRect(inner, flags, text).adjusted(-3, -2, 3, 2) & rect();
 }
 
+void Label::setFitsOneLine()
+{
+    m_fullFont = font();
+}
+
+QFont Label::fittingFont(const QString &text) const
+{
+    QFont fitted = *m_fullFont;
+    const int room = contentsRect().width() - 2 * margin();
+    const bool points = fitted.pointSizeF() > 0;
+    // Sizes shrink in steps of a quarter point (or one pixel); fonts do not scale exactly
+    // with their size, so each step is measured.
+    for (qreal size = points ? fitted.pointSizeF() : fitted.pixelSize();
+         QFontMetrics(fitted).horizontalAdvance(text) > room && size > 1;) {
+        size -= points ? 0.25 : 1;
+        if (points)
+            fitted.setPointSizeF(size);
+        else
+            fitted.setPixelSize(int(size));
+    }
+    return fitted;
+}
+
 void Label::setText(const QString &text)
 {
     const QString before = QLabel::text();
@@ -35,7 +59,15 @@ void Label::setText(const QString &text)
     // whole label.
     const bool plain = pixmap().isNull() && indent() <= 0 && (textFormat() == Qt::PlainText
         || (textFormat() == Qt::AutoText && !Qt::mightBeRichText(before) && !Qt::mightBeRichText(text)));
+    // A new font repaints the whole label by itself.
+    const auto fit = [&] {
+        if (!m_fullFont)
+            return;
+        if (const QFont fitted = fittingFont(text); fitted != font())
+            setFont(fitted);
+    };
     if (!plain || !isVisible() || !updatesEnabled()) {
+        fit();
         QLabel::setText(text);
         return;
     }
@@ -43,6 +75,7 @@ void Label::setText(const QString &text)
     // costs about as much as drawing it.
     const Area now{before, contentsRect(), alignment(), wordWrap(), margin(), font(), {}};
     const QRect old = m_area && m_area->sameLayout(now) ? m_area->rect : textArea(before);
+    fit();
     setAttribute(Qt::WA_UpdatesDisabled, true);
     QLabel::setText(text);
     setAttribute(Qt::WA_UpdatesDisabled, false);

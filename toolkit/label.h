@@ -25,6 +25,11 @@ public:
     // first asked for, so the style sheet machinery is loaded only once someone points here.
     void setTextColour(const QColor &colour);
 
+    // Keeps every text on one line in the label's place and size: a text wider than the label
+    // is drawn in a smaller size of the label's font, the largest that fits. Taken from the
+    // font the label has now; texts that fit keep that font.
+    void setFitsOneLine();
+
 signals:
     void clicked();
 
@@ -36,6 +41,8 @@ protected:
 private:
     // Where a plain text is drawn, with a margin for glyphs that reach past their advance.
     QRect textArea(const QString &text) const;
+    // The font `text` is drawn in when it must fit on one line.
+    QFont fittingFont(const QString &text) const;
     void applyTipColour();
 
     // Where the last text set through setText lies.
@@ -56,6 +63,7 @@ private:
     };
     std::optional<Area> m_area;
     std::optional<QColor> m_tipColour;
+    std::optional<QFont> m_fullFont;
     bool m_pressed = false;
 };
 

@@ -2,6 +2,7 @@
 #include "kelvane_rig.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,56 @@ TEST_F(StatusWindowTest, germanLocaleUsesCommaAndPoint)
     EXPECT_EQ(label("lblStatus")->text(), QStringLiteral("Free: 768,0 MB - Usage: 62,5% of 2048,0 MB"));
     EXPECT_EQ(label("lblStatus")->toolTip(), QStringLiteral("Free: 786.432,0 KB"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("768,0MB Kelvane v1.0"));
+}
+
+TEST_F(StatusWindowTest, arabicAndPersianDigitsInEveryFigure)
+{
+    struct Row
+    {
+        QLocale locale;
+        QString button;
+    };
+    for (const Row &row : { Row { QLocale(QLocale::Arabic, QLocale::Egypt), QStringLiteral("Free ١٢٣٤ MB") },
+             Row { QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("Free ۱۲۳۴ MB") } }) {
+        SCOPED_TRACE(row.locale.name().toStdString());
+        QLocale::setDefault(row.locale);
+        window.RefreshStatus();
+        ASSERT_TRUE(slider()->setValue(0) && slider()->setValue(1234));
+        EXPECT_EQ(button()->text(), row.button);
+        // The version in the title is a name, not a figure.
+        for (const QString &text : { label("lblStatus")->text(), window.windowTitle().remove(QStringLiteral(" v1.0")),
+                 label("lblKelvane")->text() })
+            EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[0-9]")))) << qPrintable(text);
+    }
+}
+
+// From 1 to 16 TiB the status line keeps its text, its place and its size, on one line in a
+// smaller font; smaller machines keep the window's font.
+TEST_F(StatusWindowTest, statusLineStaysOnOneLineUpTo16TiB)
+{
+    QLabel *status = label("lblStatus");
+    const QRect place = status->geometry();
+    const QFont full = status->font();
+    struct Row
+    {
+        double totalMB, availMB;
+        const char *text;
+    };
+    for (const Row &row : std::initializer_list<Row> {
+             { 16.0 * 1024 * 1024, 10.0 * 1024 * 1024, "Free: 10485760.0 MB - Usage: 37.5% of 16777216.0 MB" },
+             { 1024.0 * 1024, 512.0 * 1024, "Free: 524288.0 MB - Usage: 50.0% of 1048576.0 MB" },
+             { 2048, 768, "Free: 768.0 MB - Usage: 62.5% of 2048.0 MB" } }) {
+        SCOPED_TRACE(row.text);
+        kernel.setPhysMB(row.totalMB, row.availMB);
+        window.RefreshStatus();
+        ASSERT_EQ(status->text(), QString::fromLatin1(row.text));
+        EXPECT_EQ(status->geometry(), place);
+        EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width());
+        EXPECT_GE(status->font().pointSizeF(), 0.7 * full.pointSizeF()) << "still readable";
+        if (row.totalMB < 1024 * 1024) {
+            EXPECT_EQ(status->font(), full);
+        }
+    }
 }
 
 TEST_F(StatusWindowTest, sliderAndBarAreClampedToWhatTheFiguresAllow)
