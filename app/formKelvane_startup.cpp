@@ -4,6 +4,7 @@
 #include "app/formKelvane.h"
 
 #include "settings/settings_store.h"
+#include "settings/stored_values.h"
 #include "systray/clsSystray.h"
 #include "toolkit/scrollbar.h"
 #include "toolkit/twips.h"
@@ -14,12 +15,6 @@
 #include <cmath>
 
 namespace {
-
-
-QString storedText(const QString &key, const QString &defaultValue)
-{
-    return settings::GetSetting(settings::Application, settings::Section, key, defaultValue);
-}
 
 // Half of (outer - inner), with the difference rounded to a whole number of twips first and
 // the halving truncated toward zero.
@@ -42,9 +37,9 @@ void formKelvane::Form_Load()
     SysTray->Tooltip(windowTitle());
 
     // A stored text that is no 32-bit number leaves its threshold at 0; no range is checked.
-    if (const auto peak = settings::toLong(storedText(QStringLiteral("AutoKelvanePeak"), QStringLiteral("95"))))
+    if (const auto peak = settings::toLong(settings::AutoKelvanePeak.read()))
         AutoKelvanePeak = *peak;
-    if (const auto megabytes = settings::toLong(storedText(QStringLiteral("AutoKelvaneMB"), QStringLiteral("10"))))
+    if (const auto megabytes = settings::toLong(settings::AutoKelvaneMB.read()))
         AutoKelvaneMB = *megabytes;
 
     InitGraph();
@@ -53,7 +48,7 @@ void formKelvane::Form_Load()
     (void)HScroll1->setValue(HScroll1->maximum());
 
     m_startsInTray = m_services.commandLine.contains(QStringLiteral("/tray"), Qt::CaseInsensitive)
-        || settings::leadingNumber(storedText(QStringLiteral("KelvaneTray"), QStringLiteral("0"))) == 1.0;
+        || settings::leadingNumber(settings::KelvaneTray.read()) == 1.0;
     // With no notification area at all the window shows instead.
     m_startsInTray = m_startsInTray && trayAvailable();
     if (!m_startsInTray)
@@ -80,8 +75,7 @@ void formKelvane::Form_Unload()
     if (m_setup)
         m_setup->close();
     // The window state at this moment: 0 also from the tray, where the hidden window is normal.
-    (void)settings::SaveSetting(settings::Application, settings::Section, QStringLiteral("KelvaneTray"),
-                                QString::number(windowStateNumber()));
+    (void)settings::KelvaneTray.write(QString::number(windowStateNumber()));
     if (SysTray)
         (void)SysTray->RemoveIconFromTray();
 }

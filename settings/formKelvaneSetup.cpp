@@ -3,6 +3,7 @@
 
 #include "settings/settings_store.h"
 #include "settings/setup_artwork.h"
+#include "settings/stored_values.h"
 #include "toolkit/layout.h"
 #include "toolkit/numberformat.h"
 #include "toolkit/scrollbar.h"
@@ -17,9 +18,6 @@ using toolkit::fontOf;
 using toolkit::place;
 
 namespace {
-
-const QString kPeakKey = QStringLiteral("AutoKelvanePeak");
-const QString kMegabytesKey = QStringLiteral("AutoKelvaneMB");
 
 // A caption on an opaque ground of the given role, top-left aligned like the dialog's others.
 QLabel *caption(QWidget *parent, const QString &text, QPalette::ColorRole ground = QPalette::Window)
@@ -48,10 +46,18 @@ void fitWidth(QLabel *label)
 
 // Assigns a stored value; text that is no 16-bit number, or a number outside the bar's
 // range, is refused and the bar keeps its value.
-void loadInto(toolkit::ScrollBar *bar, const QString &key, const QString &defaultValue)
+void loadInto(toolkit::ScrollBar *bar, const settings::StoredValue &stored)
 {
-    if (const auto value = settings::toShort(settings::GetSetting(settings::Application, settings::Section, key, defaultValue)))
+    if (const auto value = settings::toShort(stored.read()))
         (void)bar->setValue(*value);
+}
+
+// A bar over the dialog's range of `stored`, at its default.
+void setRange(toolkit::ScrollBar *bar, const settings::StoredValue &stored)
+{
+    (void)bar->setMinimum(stored.minimum);
+    (void)bar->setMaximum(stored.maximum);
+    (void)bar->setValue(stored.defaultText.toInt());
 }
 
 } // namespace
@@ -82,14 +88,14 @@ void formKelvaneSetup::buildControls()
     Label1 = caption(this, QStringLiteral("Peak Memory Level:"));
     place(Label1, "Label1", 540, 135, 1560, 285);
 
-    lblPeakLevel = caption(this, QStringLiteral("95%"));
+    lblPeakLevel = caption(this, QString());
     lblPeakLevel->setFont(fontOf(QStringLiteral("MS Sans Serif"), 12, 700));
     place(lblPeakLevel, "lblPeakLevel", 2550, 75, 960, 270);
 
     Label3 = caption(this, QStringLiteral("Amount of Memory to Free :"));
     place(Label3, "Label3", 555, 705, 1995, 285);
 
-    lblKelvane = caption(this, QStringLiteral("10MB"));
+    lblKelvane = caption(this, QString());
     lblKelvane->setFont(fontOf(QStringLiteral("MS Sans Serif"), 12, 700));
     place(lblKelvane, "lblKelvane", 2505, 645, 1095, 270);
 
@@ -108,34 +114,31 @@ void formKelvaneSetup::buildControls()
     place(Image1, "Image1", 30, 30, 480, 480);
 
     HScroll1 = new toolkit::ScrollBar(this);
-    (void)HScroll1->setMinimum(50);
-    (void)HScroll1->setMaximum(100);
+    setRange(HScroll1, settings::AutoKelvanePeak);
     HScroll1->setSmallChange(1);
     HScroll1->setLargeChange(1);
-    (void)HScroll1->setValue(95);
     place(HScroll1, "HScroll1", 540, 405, 3060, 150);
 
     HScroll2 = new toolkit::ScrollBar(this);
-    (void)HScroll2->setMinimum(1);
-    (void)HScroll2->setMaximum(1024);
+    setRange(HScroll2, settings::AutoKelvaneMB);
     HScroll2->setSmallChange(1);
     HScroll2->setLargeChange(16);
-    (void)HScroll2->setValue(10);
     place(HScroll2, "HScroll2", 540, 975, 3060, 165);
 
     for (QLabel *label : { Label1, Label3, Label5 })
         fitWidth(label);
 
-    // Connected after the initial values: the captions already show them.
     connect(HScroll1, &toolkit::ScrollBar::changed, this, &formKelvaneSetup::HScroll1_Change);
     connect(HScroll2, &toolkit::ScrollBar::changed, this, &formKelvaneSetup::HScroll2_Change);
+    HScroll1_Change();
+    HScroll2_Change();
     setTabOrder(HScroll1, HScroll2);
 }
 
 void formKelvaneSetup::Form_Load()
 {
-    loadInto(HScroll1, kPeakKey, QStringLiteral("95"));
-    loadInto(HScroll2, kMegabytesKey, QStringLiteral("10"));
+    loadInto(HScroll1, settings::AutoKelvanePeak);
+    loadInto(HScroll2, settings::AutoKelvaneMB);
     UpdateKelvane = false;
 }
 
@@ -162,8 +165,8 @@ void formKelvaneSetup::closeEvent(QCloseEvent *event)
         return;
     m_unloaded = true;
     // A value that cannot be stored keeps the stored one; the dialog closes regardless.
-    (void)settings::SaveSetting(settings::Application, settings::Section, kPeakKey, QString::number(HScroll1->value()));
-    (void)settings::SaveSetting(settings::Application, settings::Section, kMegabytesKey, QString::number(HScroll2->value()));
+    (void)settings::AutoKelvanePeak.write(QString::number(HScroll1->value()));
+    (void)settings::AutoKelvaneMB.write(QString::number(HScroll2->value()));
     if (UpdateKelvane)
         emit Unloaded(HScroll1->value(), HScroll2->value());
 }

@@ -113,17 +113,12 @@ bool Label::event(QEvent *event)
 
 void Label::mousePressEvent(QMouseEvent *event)
 {
-    // Taken here so the press and its release do not also click the container.
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
+    m_click.press(event);
 }
 
 void Label::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click)
+    if (m_click.release(event, *this))
         emit clicked();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "toolkit/click.h"
+
 #include <QColor>
 #include <QLabel>
 
@@ -64,7 +66,7 @@ private:
     std::optional<Area> m_area;
     std::optional<QColor> m_tipColour;
     std::optional<QFont> m_fullFont;
-    bool m_pressed = false;
+    Click m_click;
 };
 
 } // namespace toolkit

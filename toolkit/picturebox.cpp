@@ -137,17 +137,12 @@ void PictureBox::resizeEvent(QResizeEvent *)
 
 void PictureBox::mousePressEvent(QMouseEvent *event)
 {
-    // Taken here so the press and its release do not also click the container.
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
+    m_click.press(event);
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click)
+    if (m_click.release(event, *this))
         emit clicked();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "toolkit/click.h"
+
 #include <QColor>
 #include <QImage>
 #include <QWidget>
@@ -69,7 +71,7 @@ private:
     QImage m_picture;
     std::unique_ptr<QPainter> m_painter;
     bool m_border = false;
-    bool m_pressed = false;
+    Click m_click;
 };
 
 } // namespace toolkit
