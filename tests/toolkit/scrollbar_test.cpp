@@ -17,6 +17,8 @@ struct ScrollBarTest : ::testing::Test
     {
         bar.resize(200, 20);
         EXPECT_TRUE(bar.setMaximum(100));
+        bar.setSmallChange(1);
+        bar.setLargeChange(10);
         bar.show();
     }
     ScrollBar bar;
@@ -53,8 +55,6 @@ TEST_F(ScrollBarTest, loweringMaximumLeavesValueForOwnerToClamp)
 
 TEST_F(ScrollBarTest, userStepsFireChangeAndAThumbDragOnlyOnRelease)
 {
-    bar.setSmallChange(1);
-    bar.setLargeChange(10);
     QScrollBar *q = bar.bar();
     q->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     q->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -74,8 +74,6 @@ TEST_F(ScrollBarTest, userStepsFireChangeAndAThumbDragOnlyOnRelease)
 // The bars set amounts: keys move them as on any slider, not inverted as on Qt's scroll bars.
 TEST_F(ScrollBarTest, keysRaiseTowardsTheRightAndLowerTowardsTheLeft)
 {
-    bar.setSmallChange(1);
-    bar.setLargeChange(10);
     const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 51}, {Qt::Key_Left, 50}, {Qt::Key_PageUp, 60},
                                              {Qt::Key_PageDown, 50}, {Qt::Key_End, 100}, {Qt::Key_Home, 0}};
     ASSERT_TRUE(bar.setValue(50));
