@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "memory/mmap_block_source.h"
 #include "memory/release_engine.h"
+#include "tests/support/child_process.h"
 #include "tests/support/files.h"
 
 #include <QTemporaryDir>
@@ -14,7 +15,6 @@
 #include <string>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -174,7 +174,7 @@ TEST_F(SourceFiles, oomScoreIsRaisedWhileAnyBlockIsHeldThenPutBack)
 }
 
 // Under an address-space limit mmap itself fails. The limit is set in a child process, so
-// the rest of the suite keeps its address space; the child reports through a pipe.
+// the rest of the suite keeps its address space.
 TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn)
 {
     struct PlainHost final : ReleaseHost
@@ -188,29 +188,16 @@ TEST(MmapBlockSource, blocksBeyondAnAddressSpaceLimitCannotBeMadeAndTheRunGoesOn
     // Room for three blocks and some stack beside what is mapped now, not for a fourth.
     const rlim_t limit = readFile(QStringLiteral("/proc/self/statm")).split(' ').value(0).toULongLong() * pageSize
         + 3 * BlockBytes + MiB / 2;
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const std::string report = inChild([&] {
         const rlimit as{limit, limit};
         if (::setrlimit(RLIMIT_AS, &as) != 0)
-            ::_exit(3);
+            return std::string("no limit set");
         const ReleaseOutcome outcome = runRelease(10, host, source);
-        const int report[] = {outcome.steps, outcome.made, outcome.failed, source.liveBlocks()};
-        (void)!::write(fds[1], report, sizeof report);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    int report[4] = {-1, -1, -1, -1};
-    const ssize_t got = ::read(fds[0], report, sizeof report);
-    ::close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ASSERT_EQ(got, static_cast<ssize_t>(sizeof report));
+        return std::to_string(outcome.steps) + ' ' + std::to_string(outcome.made) + ' '
+            + std::to_string(outcome.failed) + ' ' + std::to_string(source.liveBlocks());
+    });
     // Steps, made, could not be made, still held.
-    EXPECT_EQ(std::vector<int>(report, report + 4), (std::vector<int>{10, 3, 7, 0}));
+    EXPECT_EQ(report, "10 3 7 0");
 }
 
 } // namespace
