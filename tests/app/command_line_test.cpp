@@ -21,7 +21,6 @@
 #include <sys/stat.h>
 #include <string>
 #include <sys/ptrace.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -168,24 +167,6 @@ TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
     }
 }
 
-// A file on a full file system: a tiny tmpfs in a mount namespace of the run's own.
-TEST(CommandLine, statusToAFileOnAFullDiskIsAFailure)
-{
-    QTemporaryDir mountPoint;
-    const QString script = QStringLiteral(
-        "mount -t tmpfs -o size=4k kelvane-full \"$1\" || exit 77\n"
-        "head -c 8192 /dev/zero > \"$1/fill\" 2>/dev/null\n"
-        "head -c 1 /dev/zero > \"$1/probe\" 2>/dev/null && exit 78\n" // not full after all
-        "out=\"$1/out\"; shift; exec \"$@\" > \"$out\"\n");
-    const Result r = run({ "-m", "--propagation", "private", "sh", "-c", script, "sh", mountPoint.path(), program,
-                             "--status", "--json" },
-        withoutDisplay(), QStringLiteral("unshare"));
-    if (r.status == 77 || r.err.startsWith(QLatin1String("unshare:")))
-        GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << qPrintable(r.err);
-    EXPECT_EQ(r.status, 1) << qPrintable(r.err);
-    EXPECT_EQ(r.err, QStringLiteral("kelvane: cannot write to standard output: no space left on device\n"));
-}
-
 TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
 {
     // A running instance holds the lock; the figures come all the same.
@@ -234,12 +215,11 @@ TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
 
 // The program under ptrace, stopped at each of its system calls for a reading of its
 // resident set (/proc/<pid>/status), so the readings see every block taken and given back,
-// whatever the machine's pace. With `interruptAt`, `signal` goes to it once it has grown by
-// that much. With a `coreFolder` it runs there with core dumps allowed.
+// whatever the machine's pace. With `interruptAt`, SIGINT goes to it once it has grown by
+// that much.
 struct TracedRun
 {
     int status = -1;
-    bool coreDumped = false;
     QString out;
     std::vector<double> rss;
     std::chrono::steady_clock::duration sinceSignal {};
@@ -253,12 +233,6 @@ struct TracedRun
     }
 };
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 double residentBytes(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -268,37 +242,18 @@ double residentBytes(pid_t pid)
     return 0;
 }
 
-TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIGINT, const QString &coreFolder = {})
+TracedRun traced(std::string megabytes, double interruptAt = 0)
 {
     QTemporaryDir dir;
     const std::string outPath = dir.filePath(QStringLiteral("out")).toStdString();
-    const std::string corePath = coreFolder.toStdString();
     std::string binary = program.toStdString(), option = "--free";
     char *argv[] = { binary.data(), option.data(), megabytes.data(), nullptr };
-    // A sanitized build turns core dumps off by itself unless told otherwise.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!coreFolder.isEmpty())
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":disable_coredump=0"));
-    std::vector<std::string> envStrings;
-    for (const QString &entry : environment.toStringList())
-        envStrings.push_back(entry.toStdString());
-    std::vector<char *> envp;
-    for (std::string &entry : envStrings)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) { // only async-signal-safe calls until exec
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-        if (!corePath.empty()) {
-            const rlimit unlimited { RLIM_INFINITY, RLIM_INFINITY };
-            if (::chdir(corePath.c_str()) != 0 || ::setrlimit(RLIMIT_CORE, &unlimited) != 0)
-                ::_exit(126);
-            ::signal(signal, SIG_DFL);
-        }
         ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         ::raise(SIGSTOP);
-        ::execve(argv[0], argv, envp.data());
+        ::execv(argv[0], argv);
         ::_exit(127);
     }
     TracedRun run;
@@ -317,7 +272,7 @@ TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIG
         run.rss.push_back(residentBytes(pid));
         if (interruptAt > 0 && !signalled && run.rss.back() - run.rss.front() >= interruptAt) {
             signalled = std::chrono::steady_clock::now();
-            ::kill(pid, signal);
+            ::kill(pid, SIGINT);
         }
     }
     if (signalled)
@@ -327,7 +282,6 @@ TracedRun traced(std::string megabytes, double interruptAt = 0, int signal = SIG
         ::waitpid(pid, &st, 0);
     }
     run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    run.coreDumped = WIFSIGNALED(st) && WCOREDUMP(st);
     QFile out(QString::fromStdString(outPath));
     if (out.open(QIODevice::ReadOnly))
         run.out = QString::fromLocal8Bit(out.readAll());
@@ -353,24 +307,6 @@ TEST(CommandLine, sigintStopsAFreeWithinASecondAndGivesItAllBack)
     EXPECT_LT(run.sinceSignal, std::chrono::seconds(1));
     EXPECT_GE(run.taken(), 150) << qPrintable(run.out);
     EXPECT_NEAR(run.givenBack(), run.taken(), 8) << qPrintable(run.out);
-}
-
-TEST(CommandLine, aCoreDumpOfAFreeLeavesTheBlocksOut)
-{
-    // The pattern is the whole machine's; the test only reads it.
-    const QByteArray pattern = readAll(QStringLiteral("/proc/sys/kernel/core_pattern")).trimmed();
-    if (pattern.isEmpty() || pattern.startsWith('|') || pattern.contains('/'))
-        GTEST_SKIP() << "core_pattern '" << pattern.constData() << "' does not put a core in the working folder";
-    if (meminfo().at("MemAvailable") < 1024 * MiB)
-        GTEST_SKIP() << "less than 1 GiB available";
-    QTemporaryDir folder;
-    const TracedRun run = traced("200", 300 * MiB, SIGQUIT, folder.path());
-    ASSERT_TRUE(run.coreDumped) << "a core dump was expected: " << qPrintable(run.out);
-    const QFileInfoList cores = QDir(folder.path()).entryInfoList(QDir::Files);
-    ASSERT_EQ(cores.size(), 1);
-    // 300 MiB or more were held; what is left is the program itself.
-    const auto bytes = static_cast<double>(cores.constFirst().size());
-    EXPECT_LT(bytes, 64 * MiB) << "core of " << bytes / MiB << " MiB";
 }
 
 TEST(CommandLine, autostartEntryOnQueryOff)
