@@ -119,7 +119,9 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
 }
 
 // Standard output that takes nothing: a full device, a closed descriptor, a reader that went
-// away with SIGPIPE ignored (quiet, as a reader that went away needs no message).
+// away with SIGPIPE ignored (quiet, as a reader that went away needs no message). Every
+// command prints through the one output that is checked at the end; --free also writes as it
+// runs.
 TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
 {
     enum class To { DevFull, Closed, GoneReader };
@@ -132,13 +134,8 @@ TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
         const char *err;
     } rows[] = {
         { { "--status" }, To::DevFull, full },
-        { { "--status", "--json" }, To::DevFull, full },
-        { { "--help" }, To::DevFull, full },
-        { { "--version" }, To::DevFull, full },
-        { { "--autostart" }, To::DevFull, full },
         { { "--free", "1" }, To::DevFull, full },
         { { "--status" }, To::Closed, closed },
-        { { "--version" }, To::Closed, closed },
         { { "--free", "1" }, To::Closed, closed },
         { { "--status" }, To::GoneReader, "^$" },
     };
