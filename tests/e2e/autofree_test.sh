@@ -16,7 +16,7 @@ peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
 # use now. Other programs' memory comes and goes while the test runs, so a peak just below
 # the usage of the moment is soon above it; the comparison itself is the unit tests' part.
 peak=$(awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo)
-printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=1024\n' "$peak" >"$INI"
+printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=256\n' "$peak" >"$INI"
 
 start_xvfb
 start_openbox
@@ -29,11 +29,12 @@ wait_for_window 20 "$KELVANE_TITLE" >/dev/null || fail "no window shown for an a
 screenshot autofree_release.png
 
 # --- and goes back to the tray ---
-wait_until 15 in_tray || fail "after the release the window did not go back to the tray"
+# 256 MB take 512 MiB: about 2 s here, several times that in a sanitized build on a busy machine.
+wait_until 30 in_tray || fail "after the release the window did not go back to the tray"
 screenshot autofree_tray.png
 # The release took the stored amount, not the default 10 MB.
 mb=$(peak_rss_mb "$pid")
-((mb >= 1024)) || fail "the program held at most $mb MiB, less than the stored 1024 MB"
+((mb >= 512)) || fail "the program held at most $mb MiB, less than the 512 MiB of the stored 256 MB"
 # The usage stays above the peak: the next refresh, 3 s on, releases again.
 wait_for_window 10 "$KELVANE_TITLE" >/dev/null || fail "no second automatic release (peak $peak %)"
 
@@ -42,7 +43,7 @@ wait_for_window 10 "$KELVANE_TITLE" >/dev/null || fail "no second automatic rele
 # away, and a click may go to a closing menu's grab: try again then.
 exited=""
 for attempt in 1 2 3 4 5; do
-    wait_until 15 in_tray || fail "the window did not go back to the tray"
+    wait_until 30 in_tray || fail "the window did not go back to the tray"
     wait_tray_icon 5 kelvane || continue
     open_tray_menu || continue
     xdotool key Up Return
