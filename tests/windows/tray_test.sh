@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Windows program under Wine, in the tray of an X desktop (trayer, which hosts the icons
+# that Wine's shell docks there): "kelvane.exe /tray" puts its icon in the tray with the
+# caption and usage as its tool tip and shows no window; a second start ends at once; a right
+# click opens the menu with "Show Kelvane" first; a left click shows the window and takes the
+# icon away; "Free 50 MB" takes 100 MiB and gives it all back; minimised it is in the tray
+# again, and "Exit" from the menu stores KelvaneTray = 0 in the registry.
+source "$(dirname "$0")/../e2e/lib.sh"
+EXE=$(realpath "$1")
+WINE_PREFIX_TOOL=$(realpath "$(dirname "$0")/../../windows/wine-prefix")
+export WINEPREFIX="$E2E_TMP/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+REG_KEY='HKCU\Software\VB and VBA Program Settings\Copperline\Settings'
+trap '"$WINE_PREFIX_TOOL" stop "$WINEPREFIX"; e2e_cleanup' EXIT
+
+# The window that owns the tray selection of screen 0 (0 for none).
+tray_owner() {
+    python3 - <<'PY'
+import ctypes
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+display = x.XOpenDisplay(None)
+print(x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) if display else 0)
+PY
+}
+field_kb() { awk -v key="$1:" '$1 == key {print $2}' "/proc/$2/status"; }
+stored_tray() { wine reg query "$REG_KEY" /v KelvaneTray 2>/dev/null | tr -d '\r' | awk '$1 == "KelvaneTray" {print $2, $3}'; }
+# The tray icon of Wine's shell: an embedded window of Wine's explorer.
+ICON_CLASS=explorer.exe
+
+start_xvfb
+start_openbox
+start_trayer
+owner=$(tray_owner)
+[[ "$owner" != 0 ]] || fail "no program owns the tray selection: Wine would keep its icons to itself"
+"$WINE_PREFIX_TOOL" start "$WINEPREFIX" || fail "no Wine prefix"
+
+# --- /tray: an icon with the figures as its tool tip, no window ---
+cd "$E2E_TMP"   # not the program's folder: the DLLs beside it must be enough
+run_bg wine "$EXE" /tray </dev/null >>"$E2E_TMP/kelvane.log" 2>&1
+pid=$LAST_PID
+wait_tray_icon 60 "$ICON_CLASS" || fail "no icon in the tray: $(xwininfo -root -tree | grep -A6 panel)"
+[[ "$(tray_owner)" == "$owner" ]] || fail "trayer no longer owns the tray selection"
+none_shown || fail "'kelvane.exe /tray' showed a window"
+xdotool mousemove "$TRAY_X" "$TRAY_Y"
+tip() { xdotool search --onlyvisible --name '^[0-9]+\.[0-9]MB Kelvane v[0-9.]+' >/dev/null 2>&1 ||
+        xwininfo -root -tree | grep -q 'Kelvane v[0-9.]*.*[0-9]\+%'; }
+wait_until 10 tip || fail "no tool tip with the caption and usage: $(xwininfo -root -tree | grep -i 'kelvane' | head -5)"
+screenshot windows_tray_tip.png
+
+# --- a second start ends at once, quietly and successfully ---
+started=$SECONDS
+run_bg wine "$EXE" </dev/null >>"$E2E_TMP/second.log" 2>&1
+wait_exit "$LAST_PID" 20 || fail "a second start is still running"
+[[ "$EXIT_STATUS" == 0 ]] || fail "the second start ended with status $EXIT_STATUS"
+none_shown || fail "the second start showed a window"
+echo "second start ended after $((SECONDS - started)) s"
+
+# --- right click: the menu with "Show Kelvane" first; Escape closes it ---
+xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
+menu() { xdotool search --onlyvisible --classname kelvane.exe 2>/dev/null | while read -r id; do
+             xdotool getwindowgeometry "$id" | awk '/Geometry/ {split($2, s, "x"); exit !(s[1] > 60 && s[2] > 60)}' && echo "$id"
+         done | head -n 1 | grep .; }
+menu_id=$(wait_until 10 menu && menu) || fail "a right click opened no menu"
+screenshot windows_tray_menu.png
+xdotool key Escape
+wait_until 5 bash -c "! xdotool search --onlyvisible --classname kelvane.exe" || true
+
+# --- left click: the window, and the icon goes ---
+xdotool mousemove "$TRAY_X" "$TRAY_Y" click 1
+win=$(wait_for_window 15 "$KELVANE_TITLE") || fail "a left click showed no window"
+wait_until 10 tray_icon_absent "$ICON_CLASS" || fail "the icon stayed with the window shown"
+
+# --- Free 50 MB: the slider to 50, the button; 100 MiB taken and given back ---
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+xdotool key --window "$win" Home Prior Prior Prior Prior Prior
+start_rss=$(field_kb VmRSS "$pid")
+start_hwm=$(field_kb VmHWM "$pid")
+xdotool mousemove --window "$win" 250 50 click 1
+released() { local rss hwm; rss=$(field_kb VmRSS "$pid") hwm=$(field_kb VmHWM "$pid")
+             ((hwm >= start_rss + 100 * 1024 && rss <= start_rss + 10240)); }
+wait_until 60 released ||
+    fail "no release of 100 MiB: VmRSS $(field_kb VmRSS "$pid") kB, peak $(field_kb VmHWM "$pid") kB, from $start_rss kB (peak $start_hwm)"
+peak=$(( $(field_kb VmHWM "$pid") - start_rss ))
+((peak < 120 * 1024)) || fail "the release took $((peak >> 10)) MiB, not 100"
+
+# --- minimised it goes to the tray; Exit from the menu stores the normal state ---
+xdotool windowminimize "$win"
+wait_tray_icon 15 "$ICON_CLASS" || fail "no icon after minimising"
+wait_until 10 none_shown || fail "the minimised window is still shown"
+xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
+wait_until 10 menu || fail "no menu the second time"
+xdotool key Up Return
+wait_exit "$pid" 20 || fail "Exit did not end the program"
+[[ "$EXIT_STATUS" == 0 ]] || fail "the program ended with status $EXIT_STATUS"
+[[ "$(stored_tray)" == "REG_SZ 0" ]] || fail "KelvaneTray is '$(stored_tray)', not REG_SZ 0"
+echo "PASS: tray icon, tool tip, single instance, menu, window, release of $((peak >> 10)) MiB, KelvaneTray REG_SZ 0"
