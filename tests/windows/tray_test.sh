@@ -9,7 +9,7 @@
 # in the registry.
 source "$(dirname "$0")/../e2e/lib.sh"
 EXE=$(realpath "$1")
-WINE_PREFIX_TOOL=$(realpath "$(dirname "$0")/../../windows/wine-prefix")
+WINE_PREFIX_TOOL=$(realpath "$(dirname "$0")/../../packaging/windows/wine-prefix")
 export WINEPREFIX="$E2E_TMP/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 REG_KEY='HKCU\Software\VB and VBA Program Settings\Copperline\Settings'
 trap '"$WINE_PREFIX_TOOL" stop "$WINEPREFIX"; e2e_cleanup' EXIT
