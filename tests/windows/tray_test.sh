@@ -9,6 +9,7 @@
 # in the registry.
 source "$(dirname "$0")/../e2e/lib.sh"
 EXE=$(realpath "$1")
+TIP_TEXT=$(realpath "$2")
 WINE_PREFIX_TOOL=$(realpath "$(dirname "$0")/../../packaging/windows/wine-prefix")
 export WINEPREFIX="$E2E_TMP/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 REG_KEY='HKCU\Software\VB and VBA Program Settings\Copperline\Settings'
@@ -53,8 +54,7 @@ wait_tray_icon 60 "$ICON_CLASS" || fail "no icon in the tray: $(xwininfo -root -
 none_shown || fail "'kelvane.exe /tray' showed a window"
 # Wine's tool tip is a window of its explorer without a name: one that is not the icon and big
 # enough for the two lines (caption, usage) stands next to the icon once the pointer rests on
-# it. (Its text is the record's, which the unit tests follow into the shell's record; the
-# screenshot shows it.)
+# it; its text, read back through the tool-tip control, is the caption and the usage.
 tip_window() {
     local id
     for id in $(xdotool search --onlyvisible --classname "$ICON_CLASS" 2>/dev/null); do
@@ -67,6 +67,9 @@ tip_window() {
 tip_window >/dev/null && fail "a tool tip stands before the pointer is on the icon"
 xdotool mousemove $((TRAY_X - 3)) "$TRAY_Y" sleep 0.3 mousemove "$TRAY_X" "$TRAY_Y"
 wait_until 10 tip_window || fail "no tool tip on the icon"
+tip=$(timeout 20 wine "$TIP_TEXT" | tr -d '\r')
+grep -Eqx '[0-9.,]+MB Kelvane v[0-9]+\.[0-9]+' <<<"$tip" && grep -Eqx 'Usage: [0-9]+([.,][0-9])?%' <<<"$tip" ||
+    fail "the tool tip reads '$tip', not the caption and the usage"
 screenshot windows_tray_tip.png
 
 # --- a second start ends at once, quietly and successfully ---
