@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program under Wine, in the tray of an X desktop (trayer, which hosts the icons
 # that Wine's shell docks there): "kelvane.exe /tray" puts its icon in the tray with the
-# caption and usage as its tool tip and shows no window; a second start ends at once; a right
+# caption and usage as its tool tip and shows no window; a second start ends at once; a
 # left click shows the window and takes the icon away; "Free 50 MB" takes 100 MiB and gives
 # it all back; minimised it is in the tray again, where a right click opens the menu whose
 # first item, "Show Kelvane", shows the window; "Exit" from the menu stores KelvaneTray = 0
@@ -31,10 +31,6 @@ PY
 }
 field_kb() { awk -v key="$1:" '$1 == key {print $2}' "/proc/$2/status"; }
 stored_tray() { wine reg query "$REG_KEY" /v KelvaneTray 2>/dev/null | tr -d '\r' | awk '$1 == "KelvaneTray" {print $2, $3}'; }
-# The tray menu: a window of the program's, not the main one, bigger than Qt's helpers.
-menu() { xdotool search --onlyvisible --classname kelvane.exe 2>/dev/null | while read -r id; do
-             xdotool getwindowgeometry "$id" | awk '/Geometry/ {split($2, s, "x"); exit !(s[1] > 60 && s[2] > 60)}' && echo "$id"
-         done | head -n 1 | grep .; }
 # The tray icon of Wine's shell: an embedded window of Wine's explorer.
 ICON_CLASS=explorer.exe
 
@@ -105,8 +101,7 @@ to_tray() {
     wait_until 10 none_shown || fail "the minimised window is still shown"
 }
 to_tray
-xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
-wait_until 10 menu || fail "a right click opened no menu"
+open_tray_menu || fail "a right click opened no menu"
 screenshot windows_tray_menu.png
 xdotool key Down Return
 win=$(wait_for_window 15 "$KELVANE_TITLE") || fail "the menu's first item did not show the window"
@@ -114,8 +109,7 @@ wait_until 10 tray_icon_absent "$ICON_CLASS" || fail "the icon stayed after Show
 
 # --- Exit from the menu ends the program, which stores the normal state ---
 to_tray
-xdotool mousemove "$TRAY_X" "$TRAY_Y" click 3
-wait_until 10 menu || fail "no menu the second time"
+open_tray_menu || fail "no menu the second time"
 xdotool key Up Return
 wait_exit "$pid" 20 || fail "Exit did not end the program"
 [[ "$EXIT_STATUS" == 0 ]] || fail "the program ended with status $EXIT_STATUS"
