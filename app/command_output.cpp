@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace cli {
@@ -38,15 +37,6 @@ QString errorText(int error)
     if (!text.isEmpty())
         text[0] = text[0].toLower();
     return text;
-}
-
-void holdStandardStreams()
-{
-    // open() takes the lowest free descriptor: in this order each lands where one is missing.
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
-            (void)::open("/dev/null", O_RDONLY);
-    }
 }
 
 void print(const QByteArray &bytes)

@@ -5,7 +5,7 @@
 #include "app/commands.h"
 #include "app/status_texts.h"
 #include "app/usage_graph.h"
-#include "memory/linux_kernel32.h"
+#include "memory/system_memory.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,8 +36,8 @@ void printLine(const QString &line)
 
 int printStatus(bool json)
 {
-    memory::LinuxKernel32 kernel;
-    const memory::MemoryInfo info = memory::GetMemoryStatus(kernel);
+    const auto kernel = memory::systemKernel32();
+    const memory::MemoryInfo info = memory::GetMemoryStatus(*kernel);
     const StatusTexts texts = statusTexts(info);
     const auto usage = UsageGraph::usage(info);
     const auto graphTip = UsageGraph::toolTip(info);

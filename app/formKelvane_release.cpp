@@ -3,7 +3,7 @@
 // closing the window while a release holds memory.
 #include "app/formKelvane.h"
 
-#include "memory/mmap_block_source.h"
+#include "memory/system_memory.h"
 #include "memory/release_engine.h"
 #include "toolkit/events.h"
 #include "toolkit/label.h"
@@ -53,8 +53,8 @@ memory::BlockSource &formKelvane::blockSource()
 {
     if (m_services.blocks)
         return *m_services.blocks;
-    static memory::MmapBlockSource mapped;
-    return mapped;
+    static const auto system = memory::systemBlockSource();
+    return *system;
 }
 
 void formKelvane::btnFree_Click()

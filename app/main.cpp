@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/command_line.h"
 #include "app/formKelvane.h"
-#include "memory/linux_kernel32.h"
-#include "memory/mmap_block_source.h"
+#include "memory/system_memory.h"
 #include "toolkit/display.h"
 #include "toolkit/single_instance.h"
 #include "kelvane_version.h"
@@ -40,9 +39,9 @@ int run(int argc, char *argv[])
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    memory::LinuxKernel32 kernel;
-    memory::MmapBlockSource blocks;
-    formKelvane window(KelvaneServices{&kernel, &blocks, nullptr, cli::startCommandLine(arguments)});
+    const auto kernel = memory::systemKernel32();
+    const auto blocks = memory::systemBlockSource();
+    formKelvane window(KelvaneServices{kernel.get(), blocks.get(), nullptr, cli::startCommandLine(arguments)});
     QObject::connect(&window, &formKelvane::Unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     toolkit::closeOnTerminationSignals(&window);
     window.Form_Load();

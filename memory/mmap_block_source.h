@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "memory/block_fill.h"
 #include "memory/cgroup_headroom.h"
 #include "memory/proc_meminfo.h"
 #include "memory/release_engine.h"
@@ -11,10 +12,6 @@
 #include <optional>
 
 namespace memory {
-
-// Writes UTF-16 spaces (U+0020 in native byte order: 0x20, 0x00 here) over `bytes` bytes,
-// eight bytes per store so the compiler can widen it further.
-void fillWithSpaces(std::byte *data, std::size_t bytes);
 
 // Makes the process the OOM killer's first choice (oom_score_adj 1000) while it lives and
 // puts the previous value back when it ends. Does nothing when the file cannot be read or

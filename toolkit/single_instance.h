@@ -11,9 +11,10 @@ namespace toolkit {
 // that is a private folder of the user before the toolkit starts. Another instance runs when
 // either is held. The first makes the answer the same for every start of the user, whatever
 // the toolkit makes of a missing runtime folder afterwards; the second still tells when the
-// temp folder differs between two starts (TMPDIR) or its file is someone else's. The kernel
-// drops the locks with the process however it ends, so a crashed or killed instance never
-// blocks the next start, and a recycled process id cannot be mistaken for a live instance.
+// temp folder differs between two starts (TMPDIR) or its file is someone else's. On Windows
+// the mark is a named mutex of the user's session. The kernel drops the locks and the mutex
+// with the process however it ends, so a crashed or killed instance never blocks the next
+// start, and a recycled process id cannot be mistaken for a live instance.
 class InstanceLock final
 {
 public:
@@ -31,6 +32,7 @@ public:
 private:
     int m_sharedFd = -1;
     int m_runtimeFd = -1;
+    [[maybe_unused]] void *m_handle = nullptr; // the mutex, where the lock is one
     bool m_anotherRuns = false;
 };
 

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A settings folder of the test's own: XDG_CONFIG_HOME names a fresh, empty folder while the
-// object lives. The program keeps its values under "Copperline", section "Settings".
+// A settings store of the test's own while the object lives: on Linux XDG_CONFIG_HOME names a
+// fresh, empty folder; on Windows the program's registry key starts and ends empty (the
+// tests run in a Wine prefix of their own). The program keeps its values under "Copperline",
+// section "Settings".
 #include "settings/settings_store.h"
 
-#include <QFile>
+#include <QByteArray>
 #include <QTemporaryDir>
 
 struct SettingsFolder
 {
-    SettingsFolder() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
-    ~SettingsFolder() { qputenv("XDG_CONFIG_HOME", previous); }
+    SettingsFolder();
+    ~SettingsFolder();
+    SettingsFolder(const SettingsFolder &) = delete;
+    SettingsFolder &operator=(const SettingsFolder &) = delete;
 
     static QString stored(const QString &key)
     {
@@ -22,6 +26,6 @@ struct SettingsFolder
         return settings::SaveSetting(QStringLiteral("Copperline"), QStringLiteral("Settings"), key, value);
     }
 
-    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    QByteArray previous;
     QTemporaryDir dir;
 };
