@@ -10,13 +10,10 @@ namespace toolkit {
 
 bool shellOpen(const QString &address)
 {
-    const QString text = address.trimmed();
-    if (text.isEmpty())
+    const std::optional<QUrl> url = openableAddress(address);
+    if (!url)
         return false;
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty())
-        return false;
-    return QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(*url);
 }
 
 void setForegroundWindow(QWidget *window)

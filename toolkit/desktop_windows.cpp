@@ -12,14 +12,12 @@ namespace toolkit {
 
 bool shellOpen(const QString &address)
 {
-    const QString text = address.trimmed();
-    if (text.isEmpty())
-        return false;
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty())
+    const std::optional<QUrl> url = openableAddress(address);
+    if (!url)
         return false;
     // A file address opens the file itself, as the shell names it.
-    const QString target = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString(QUrl::FullyEncoded);
+    const QString target
+        = url->isLocalFile() ? QDir::toNativeSeparators(url->toLocalFile()) : url->toString(QUrl::FullyEncoded);
     // The shell's default action; it reports success with a value above 32.
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
         nullptr, nullptr, reinterpret_cast<const wchar_t *>(target.utf16()), nullptr, nullptr, SW_SHOWNORMAL));

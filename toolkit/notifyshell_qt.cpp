@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/notifyshell_qt.h"
 
+#include "toolkit/application_shell.h"
 #include "toolkit/form.h"
 #include "toolkit/handles.h"
 
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QGuiApplication>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -284,24 +283,6 @@ void QtNotifyShell::notifyOwner(const Key &key, std::initializer_list<std::uint3
     }
 }
 
-NotifyShell &defaultNotifyShell()
-{
-    // Refuses everything: for a program that has no application object (yet).
-    struct NoShell final : NotifyShell
-    {
-        bool Shell_NotifyIconW(std::uint32_t, const NotifyIconData &) override { return false; }
-    };
-    static NoShell none;
-    // Owned by the application, so its tray icons go before Qt does.
-    static QPointer<QtNotifyShell> shell;
-    if (!shell) {
-        // Tray icons are widgets underneath: they need a QApplication.
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        if (!app)
-            return none;
-        shell = new QtNotifyShell(app);
-    }
-    return *shell;
-}
+NotifyShell &defaultNotifyShell() { return applicationShell<QtNotifyShell>(); }
 
 } // namespace toolkit

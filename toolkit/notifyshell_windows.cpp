@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/notifyshell_windows.h"
 
+#include "toolkit/application_shell.h"
 #include "toolkit/form.h"
 #include "toolkit/handles.h"
 
-#include <QApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -208,23 +208,6 @@ bool WindowsNotifyShell::nativeEventFilter(const QByteArray &eventType, void *me
     return false;
 }
 
-NotifyShell &defaultNotifyShell()
-{
-    // Refuses everything: for a program that has no application object (yet).
-    struct NoShell final : NotifyShell
-    {
-        bool Shell_NotifyIconW(std::uint32_t, const NotifyIconData &) override { return false; }
-    };
-    static NoShell none;
-    // Owned by the application, so its icons go before Qt does.
-    static QPointer<WindowsNotifyShell> shell;
-    if (!shell) {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        if (!app)
-            return none;
-        shell = new WindowsNotifyShell(app);
-    }
-    return *shell;
-}
+NotifyShell &defaultNotifyShell() { return applicationShell<WindowsNotifyShell>(); }
 
 } // namespace toolkit
