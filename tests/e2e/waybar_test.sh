@@ -25,6 +25,7 @@ WAYBAR_LOG="$E2E_TMP/waybar.log"
 OUTPUT_W=1024 OUTPUT_H=768 BAR_H=30
 PARK_X=$((2 * OUTPUT_W - 8)) PARK_Y=$((OUTPUT_H - 8))
 mkdir -p "$SHOTS"
+rm -rf "$E2E_ARTIFACTS/waybar_failure"
 
 # On a failure the screen, the last screenshots and the programs' logs go to the artifacts.
 fail() {
@@ -40,10 +41,16 @@ fail() {
 }
 
 # --- sway, as an unprivileged user with a runtime folder of its own ---
+# sway refuses to run as root: a test run as root starts it as nobody.
 start_sway() {
-    local runtime="$E2E_TMP/sway"
-    chmod 0711 "$E2E_TMP"
-    install -d -m 0700 -o nobody -g nogroup "$runtime"
+    local runtime="$E2E_TMP/sway" as_user=()
+    if ((EUID == 0)); then
+        chmod 0711 "$E2E_TMP"
+        install -d -m 0700 -o nobody -g nogroup "$runtime"
+        as_user=(setpriv --reuid=nobody --regid=nogroup --init-groups)
+    else
+        mkdir -m 0700 "$runtime"
+    fi
     cat >"$E2E_TMP/sway.conf" <<EOF
 output HEADLESS-1 mode ${OUTPUT_W}x$OUTPUT_H position 0 0
 output HEADLESS-2 mode ${OUTPUT_W}x$OUTPUT_H position $OUTPUT_W 0
@@ -54,7 +61,7 @@ focus_follows_mouse no
 EOF
     env -i PATH=/usr/bin:/bin HOME=/nonexistent XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
         WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
-        setpriv --reuid=nobody --regid=nogroup --init-groups sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+        "${as_user[@]}" sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
     E2E_PIDS+=($!)
     # Its display socket (wayland-1, the first free name) and its IPC socket.
     sway_up() { test -S "$runtime/wayland-1" && compgen -G "$runtime/sway-ipc.*.sock"; }
