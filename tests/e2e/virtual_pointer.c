@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A pointer for a compositor that has no input devices (a headless sway): one virtual pointer
+// (zwlr_virtual_pointer_manager_v1) for the program's whole life, driven by commands on
+// standard input, one a line:
+//   move X Y          the pointer to (X, Y) of the output layout
+//   press BUTTON      BUTTON: left, right or middle
+//   release BUTTON
+//   click X Y BUTTON  a move, a pause, a press, a pause and a release
+// Each command is answered on standard output with "ok" once the compositor has handled it
+// (a round trip after the frame), or with "error: ..."; a broken connection ends the program
+// with status 1. Usage: virtual_pointer LAYOUT_WIDTH LAYOUT_HEIGHT
+//
+// One device throughout, not one per click: a new device changes the seat's capabilities, and
+// clients that take a new wl_pointer then can miss the next click. The pauses give the client
+// under the pointer its enter and motion events before a press, and make a press and its
+// release two events apart in time as a hand's are. Two clicks are never closer than
+// SeparateClicksMs, press to press: GTK (waybar) takes two presses of a button within its
+// double-click time (400 ms unless set otherwise) for a double click, which waybar's tray
+// passes on as a second activation.
+#define _POSIX_C_SOURCE 200809L
+#include "virtual-pointer-client-protocol.h"
+
+#include <linux/input-event-codes.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <wayland-client.h>
+
+enum { PauseBeforePressMs = 150, PauseBeforeReleaseMs = 80, SeparateClicksMs = 600 };
+
+struct pointer_state {
+    struct wl_seat *seat;
+    struct zwlr_virtual_pointer_manager_v1 *manager;
+    struct zwlr_virtual_pointer_v1 *pointer;
+    uint32_t width, height;
+    uint32_t last_click_ms; // when the last click's press was sent, 0 before any
+};
+
+static void global_added(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
+                         uint32_t version)
+{
+    (void)version;
+    struct pointer_state *state = data;
+    if (strcmp(interface, wl_seat_interface.name) == 0 && !state->seat)
+        state->seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
+    else if (strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        state->manager = wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
+}
+
+static void global_removed(void *data, struct wl_registry *registry, uint32_t name)
+{
+    (void)data;
+    (void)registry;
+    (void)name;
+}
+
+static const struct wl_registry_listener registry_listener = { global_added, global_removed };
+
+// Milliseconds of the monotonic clock, as input event times are given.
+static uint32_t now_ms(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+static void pause_ms(long ms)
+{
+    struct timespec wait = { ms / 1000, (ms % 1000) * 1000000 };
+    nanosleep(&wait, NULL);
+}
+
+// 0 for a name that is no button.
+static uint32_t button_code(const char *name)
+{
+    if (strcmp(name, "left") == 0)
+        return BTN_LEFT;
+    if (strcmp(name, "right") == 0)
+        return BTN_RIGHT;
+    if (strcmp(name, "middle") == 0)
+        return BTN_MIDDLE;
+    return 0;
+}
+
+// Ends the event group and waits until the compositor has handled it; false when the
+// connection is gone.
+static int flush_frame(struct wl_display *display, struct pointer_state *state)
+{
+    zwlr_virtual_pointer_v1_frame(state->pointer);
+    return wl_display_roundtrip(display) >= 0;
+}
+
+static int move_to(struct wl_display *display, struct pointer_state *state, uint32_t x, uint32_t y)
+{
+    zwlr_virtual_pointer_v1_motion_absolute(state->pointer, now_ms(), x, y, state->width, state->height);
+    return flush_frame(display, state);
+}
+
+static int set_button(struct wl_display *display, struct pointer_state *state, uint32_t code, int pressed)
+{
+    zwlr_virtual_pointer_v1_button(state->pointer, now_ms(), code,
+                                   pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+    return flush_frame(display, state);
+}
+
+// Runs one command line; returns 1 when handled, 0 for a bad command, -1 when the connection
+// is gone.
+static int run_command(struct wl_display *display, struct pointer_state *state, const char *line)
+{
+    char verb[16], name[16];
+    unsigned x, y;
+    int connected = 1;
+    if (sscanf(line, "move %u %u", &x, &y) == 2) {
+        if (x >= state->width || y >= state->height)
+            return 0;
+        connected = move_to(display, state, x, y);
+    } else if (sscanf(line, "%15s %15s", verb, name) == 2 && (strcmp(verb, "press") == 0 || strcmp(verb, "release") == 0)) {
+        const uint32_t code = button_code(name);
+        if (!code)
+            return 0;
+        connected = set_button(display, state, code, strcmp(verb, "press") == 0);
+    } else if (sscanf(line, "click %u %u %15s", &x, &y, name) == 3) {
+        const uint32_t code = button_code(name);
+        if (!code || x >= state->width || y >= state->height)
+            return 0;
+        connected = move_to(display, state, x, y);
+        pause_ms(PauseBeforePressMs);
+        const uint32_t since = now_ms() - state->last_click_ms;
+        if (state->last_click_ms && since < SeparateClicksMs)
+            pause_ms(SeparateClicksMs - since);
+        state->last_click_ms = now_ms();
+        connected = connected && set_button(display, state, code, 1);
+        pause_ms(PauseBeforeReleaseMs);
+        connected = connected && set_button(display, state, code, 0);
+    } else {
+        return 0;
+    }
+    return connected ? 1 : -1;
+}
+
+int main(int argc, char **argv)
+{
+    struct pointer_state state = { 0 };
+    if (argc != 3 || sscanf(argv[1], "%u", &state.width) != 1 || sscanf(argv[2], "%u", &state.height) != 1 ||
+        state.width == 0 || state.height == 0) {
+        fputs("usage: virtual_pointer LAYOUT_WIDTH LAYOUT_HEIGHT\n", stderr);
+        return 2;
+    }
+    struct wl_display *display = wl_display_connect(NULL);
+    if (!display) {
+        fputs("virtual_pointer: no Wayland display\n", stderr);
+        return 1;
+    }
+    struct wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registry_listener, &state);
+    if (wl_display_roundtrip(display) < 0 || !state.manager) {
+        fputs("virtual_pointer: the compositor offers no zwlr_virtual_pointer_manager_v1\n", stderr);
+        return 1;
+    }
+    state.pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state.manager, state.seat);
+    if (wl_display_roundtrip(display) < 0) {
+        fputs("virtual_pointer: the compositor refused the virtual pointer\n", stderr);
+        return 1;
+    }
+    puts("ready");
+    fflush(stdout);
+
+    char line[128];
+    while (fgets(line, sizeof line, stdin)) {
+        const int outcome = run_command(display, &state, line);
+        if (outcome < 0) {
+            fputs("virtual_pointer: the connection to the compositor is gone\n", stderr);
+            return 1;
+        }
+        fputs(outcome ? "ok\n" : "error: not a command (move X Y, press B, release B, click X Y B)\n", stdout);
+        fflush(stdout);
+    }
+    wl_display_disconnect(display);
+    return 0;
+}
