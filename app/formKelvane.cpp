@@ -178,6 +178,7 @@ void formKelvane::buildMenus()
     mnuAutoFree->setChecked(true);
     mnuMain->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
     mnuExit = item("mnuExit", QStringLiteral("E&xit"));
+    setTrayMenu(mnuMain);
 
     connect(mnuShow, &QAction::triggered, this, &formKelvane::mnuShow_Click);
     connect(mnuMemSetup, &QAction::triggered, this, &formKelvane::mnuMemSetup_Click);

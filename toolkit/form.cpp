@@ -170,11 +170,22 @@ bool Form::popupMenu(QObject *menu, std::optional<int> flags, std::optional<floa
     // The bold item belongs to this popup only; the menu keeps its own default afterwards.
     const QPointer<QAction> previous = popup->defaultAction();
     popup->setDefaultAction(bold);
+    // A popup that the desktop cannot place as a popup (Wayland, with no window of the program
+    // shown) becomes a window of its own: at its natural size a tiling desktop floats it
+    // rather than stretching it over the screen.
+    popup->setFixedSize(popup->sizeHint());
     popup->exec(at);
-    if (popup)
+    if (popup) {
         popup->setDefaultAction(previous);
+        popup->setMinimumSize(0, 0);
+        popup->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
     return true;
 }
+
+void Form::setTrayMenu(QMenu *menu) { m_trayMenu = menu; }
+
+QMenu *Form::trayMenu() const { return m_trayMenu; }
 
 void Form::mouseMoveEvent(QMouseEvent *event)
 {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+class QMenu;
 class QShortcut;
 
 namespace toolkit {
@@ -66,6 +67,13 @@ public:
     bool popupMenu(QObject *menu, std::optional<int> flags = {}, std::optional<float> x = {},
                    std::optional<float> y = {}, QObject *defaultItem = nullptr);
 
+    // The menu of this window's tray icons where the notification area draws menus itself
+    // (a tray host on the session bus, which never asks the program to pop one up): the
+    // host shows its items, their check marks as they stand, and a chosen item triggers
+    // its action. nullptr for none.
+    void setTrayMenu(QMenu *menu);
+    QMenu *trayMenu() const;
+
 signals:
     // Button: 1 left, 2 right, 4 middle (or'ed). X and Y in twips.
     void MouseMove(short &Button, short Shift, float X, float Y);
@@ -76,6 +84,7 @@ protected:
 private:
     QPointer<QAbstractButton> m_cancelButton;
     QShortcut *m_escape = nullptr;
+    QPointer<QMenu> m_trayMenu;
 };
 
 } // namespace toolkit

@@ -151,6 +151,12 @@ bool QtNotifyShell::add(const Key &key, const NotifyIconData &record)
     // too; the shell's own notifications report theirs.
     if (!m_notifications)
         connect(icon.tray, &QSystemTrayIcon::messageClicked, this, [this, key] { notifyOwner(key, {NIN_BALLOONUSERCLICK}); });
+    // A host on the session bus draws the menu itself and never asks for one; an XEmbed
+    // tray leaves the right click to the owner, which pops up its own.
+    if (*m_statusNotifier) {
+        if (auto *form = qobject_cast<Form *>(owner); form && form->trayMenu())
+            icon.tray->setContextMenu(form->trayMenu());
+    }
     // A window that goes takes its icons along, so none is left behind without an owner.
     icon.ownerGone = connect(owner, &QObject::destroyed, this, [this, key] { remove(key); });
     apply(icon, record);
