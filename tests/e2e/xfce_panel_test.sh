@@ -46,11 +46,14 @@ drawn_as_exported() {
     want=$(layout | tr '|' '\n' | awk '{print ($0 == "-" ? "separator" : "item")}' | paste -sd ' ')
     [[ "$(menu_rows "$MENU" | cut -d' ' -f1 | paste -sd ' ')" == "$want" ]]
 }
+no_menu() { ! wrapper_window POPUP_MENU; }
 # open_menu: right-clicks the icon until the panel's menu is up, moves the pointer away (the
-# icon's tool tip and a highlighted row would hide rows) and waits until it is drawn whole.
+# icon's tool tip and a highlighted row would hide rows) and waits until it is drawn whole. A
+# menu left open (the panel's own, popped up while a release had taken the icon away) goes first.
 open_menu() {
     local attempt id
     for attempt in 1 2 3; do
+        no_menu || { xdotool key Escape; wait_until 3 no_menu; }
         wait_until 10 icon_drawn || return 1
         xdotool mousemove "$ICON_X" "$ICON_Y" click 3
         wait_until 3 wrapper_window POPUP_MENU && break
