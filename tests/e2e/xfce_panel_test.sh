@@ -39,11 +39,13 @@ icon_drawn() {
 icon_gone() { ! icon_drawn; }
 item() { sni_registered | tail -n 1; }
 layout() { sni_menu_layout "$(item)" 2>&1 | paste -sd '|'; }
-# The menu as drawn: its rows match the exported entries one for one (separators included).
+# The menu as drawn: its rows match the exported entries (LAYOUT) one for one, separators
+# included.
 drawn_as_exported() {
     local want
     /usr/bin/import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" "$MENU" || return 1
-    want=$(layout | tr '|' '\n' | awk '{print ($0 == "-" ? "separator" : "item")}' | paste -sd ' ')
+    LAYOUT=$(layout)
+    want=$(tr '|' '\n' <<<"$LAYOUT" | awk '{print ($0 == "-" ? "separator" : "item")}' | paste -sd ' ')
     [[ "$(menu_rows "$MENU" | cut -d' ' -f1 | paste -sd ' ')" == "$want" ]]
 }
 no_menu() { ! wrapper_window POPUP_MENU; }
@@ -66,12 +68,12 @@ open_menu() {
 # row_of LABEL: "TOP BOTTOM" of that entry's row in the picture of the open menu.
 row_of() {
     local n
-    n=$(layout | tr '|' '\n' | grep -nxF "$1" | cut -d: -f1)
+    n=$(tr '|' '\n' <<<"$LAYOUT" | grep -nxF "$1" | cut -d: -f1)
     [[ -n "$n" ]] && menu_rows "$MENU" | sed -n "${n}p" | cut -d' ' -f2-
 }
 click_row() {
     local top bottom
-    read -r top bottom < <(row_of "$1") || fail "no row '$1' in the menu: $(layout)"
+    read -r top bottom < <(row_of "$1") || fail "no row '$1' in the menu: $LAYOUT"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + (top + bottom) / 2)) click 1
 }
 # How dark the check column of a row is (0 black, 255 white).
@@ -131,7 +133,7 @@ wait_until 20 held_mb "$pid" 256 || fail "no automatic release with the peak at 
 for attempt in 1 2 3 4 5; do
     wait_until 30 none_shown || fail "the window did not go back to the tray after a release"
     open_menu || continue
-    [[ "$(layout)" == "$LAYOUT_CHECKED" ]] || fail "the exported menu is $(layout)"
+    [[ "$LAYOUT" == "$LAYOUT_CHECKED" ]] || fail "the exported menu is $LAYOUT"
     screenshot xfce_panel_menu.png
     checked_column=$(check_column 'Auto Kelvane [x]')
     click_row 'Auto Kelvane [x]'
