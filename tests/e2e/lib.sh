@@ -275,6 +275,8 @@ sni_menu_layout() {
 import sys, dbus
 bus, props = dbus.SessionBus(), "org.freedesktop.DBus.Properties"
 name, _, path = sys.argv[1].partition("/")
+if not name:
+    sys.exit("no item registered")
 menu = bus.get_object(name, "/" + (path or "StatusNotifierItem"), introspect=False).Get("org.kde.StatusNotifierItem", "Menu", dbus_interface=props)
 try:
     _, (_, _, entries) = bus.get_object(name, menu, introspect=False).GetLayout(0, -1, dbus.Array(signature="s"), dbus_interface="com.canonical.dbusmenu")

@@ -10,7 +10,7 @@
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 INI="$XDG_CONFIG_HOME/Copperline.ini"
-MENU="$E2E_TMP/menu.png"
+MENU="$E2E_TMP/menu.png" LAYOUT=""
 LAYOUT_CHECKED='_Show Kelvane|-|Auto Kelvane Setup|Auto Kelvane [x]|-|E_xit'
 fail() { screenshot xfce_panel_failure.png || true; echo "FAIL: $*" >&2; exit 1; }
 
@@ -139,7 +139,7 @@ for attempt in 1 2 3 4 5; do
     click_row 'Auto Kelvane [x]'
     wait_until 3 unchecked && break
 done
-unchecked || fail "'Auto Kelvane' not turned off in $attempt attempts; the exported menu: $(layout);" \
+unchecked || fail "'Auto Kelvane' not turned off in $attempt attempts; the menu exported when last opened: $LAYOUT;" \
     "the menu drawn: $(menu_rows "$MENU" 2>&1 | paste -sd ' ')"
 
 # --- no more releases: over three refreshes the item stays, no window, no memory written (a
