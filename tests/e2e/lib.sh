@@ -257,3 +257,50 @@ open_tray_menu() {
     done
     return 1
 }
+
+# --- menus a D-Bus tray host draws ---
+# sni_registered: the items the tray host's watcher lists, one a line ("<bus name>/<path>" or
+# "<bus name>").
+sni_registered() {
+    dbus-send --session --type=method_call --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems |
+        grep -o 'string "[^"]*"' | cut -d'"' -f2
+}
+# sni_menu_layout ITEM: the menu ITEM (as sni_registered lists it) exports, read as a host reads
+# it (com.canonical.dbusmenu GetLayout at the item's Menu path): one line per visible entry, its
+# label (mnemonics as "_"), "-" for a separator, " [x]" or " [ ]" after a checkable one. Fails
+# when the item exports no menu.
+sni_menu_layout() {
+    /usr/bin/python3 - "$1" <<'PY'
+import sys, dbus
+bus, props = dbus.SessionBus(), "org.freedesktop.DBus.Properties"
+name, _, path = sys.argv[1].partition("/")
+if not name:
+    sys.exit("no item registered")
+menu = bus.get_object(name, "/" + (path or "StatusNotifierItem"), introspect=False).Get("org.kde.StatusNotifierItem", "Menu", dbus_interface=props)
+try:
+    _, (_, _, entries) = bus.get_object(name, menu, introspect=False).GetLayout(0, -1, dbus.Array(signature="s"), dbus_interface="com.canonical.dbusmenu")
+except dbus.DBusException as error:
+    sys.exit(f"no menu at {menu}: {error.get_dbus_name()}")
+for _, entry, _ in entries:
+    if not entry.get("visible", True):
+        continue
+    check = " [x]" if entry.get("toggle-state") == 1 else " [ ]"
+    print("-" if entry.get("type") == "separator" else entry.get("label", "") + (check if entry.get("toggle-type") == "checkmark" else ""))
+PY
+}
+# menu_rows IMAGE: the rows of a menu in a picture of it, top to bottom, as "item TOP BOTTOM" or
+# "separator TOP BOTTOM" (lines from the picture's top): bands of lines darker than the
+# background, a separator being one at most 3 lines tall; the frame at the edges is left out.
+# The pointer must be off the menu, whose highlight would fill a row.
+menu_rows() {
+    /usr/bin/convert "$1" +repage -colorspace Gray -scale "1x$(/usr/bin/identify -format %h "$1")!" -depth 8 -compress none pgm:- |
+        awk '{ for (i = 1; i <= NF; i++) t[k++] = $i }
+        END { n = t[2]; top = -1
+              for (y = 0; y < n; y++) if (t[y + 4] > bg) bg = t[y + 4]
+              for (y = 0; y <= n; y++) {
+                  ink = y < n && t[y + 4] < bg
+                  if (ink && top < 0) top = y
+                  if (!ink && top >= 0) { if (top > 0 && y < n) print (y - top <= 3 ? "separator" : "item"), top, y - 1; top = -1 }
+              } }'
+}
