@@ -178,19 +178,12 @@ row_box() {
     echo "$MENU_X $top $MENU_W $((bottom - top))"
 }
 
-# The menu Kelvane exports, as sni_menu.py prints it.
-exported_menu() { /usr/bin/python3 "$HERE/sni_menu.py"; }
-# The items registered with waybar's watcher, "BUS_NAME/PATH" each: Qt registers anew, under a
-# new bus name, when its icon is hidden and shown.
-sni_items() {
-    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems |
-        awk -F'"' '/string "/ {print $2}'
-}
-registered() { [[ -n "$(sni_items)" ]]; }
+# The menu Kelvane exports, as sni_menu_layout prints it.
+exported_menu() { sni_menu_layout "$(sni_registered | tail -n 1)" 2>&1; }
+registered() { [[ -n "$(sni_registered)" ]]; }
 menu_is() { [[ "$(exported_menu)" == "$1" ]]; }
 menu_with_auto() {
-    printf '%s\n' "Menu=/MenuBar" "_Show Kelvane" separator "Auto Kelvane Setup" "Auto Kelvane [$1]" separator "E_xit"
+    printf '%s\n' "_Show Kelvane" - "Auto Kelvane Setup" "Auto Kelvane [$1]" - "E_xit"
 }
 
 # The program's figures: peak resident memory in MiB, minor page faults so far.
@@ -213,7 +206,7 @@ wait_until 10 shot bar_empty || fail "grim took no screenshot"
 run_bg env QT_QPA_PLATFORM=wayland "$KELVANE" /tray 2>"$E2E_TMP/kelvane.log"
 pid=$LAST_PID
 wait_until 20 registered || fail "Kelvane registered no tray item with waybar"
-item=$(sni_items)
+item=$(sni_registered)
 wait_until 20 icon_drawn || fail "waybar drew no icon for Kelvane's item"
 keep_shot bar_b waybar_icon.png
 
@@ -262,7 +255,7 @@ for want in shown gone shown; do
     pointer click "$ICON_X" "$ICON_Y" left
     park
     wait_until 10 "window_$want" "$MAIN" || fail "after a left click on the icon the window is not $want: $(sway_windows | tr '\n' '|')"
-    [[ "$(sni_items)" == "$item" ]] || fail "the tray item $item did not stay with the window $want: $(sni_items)"
+    [[ "$(sni_registered)" == "$item" ]] || fail "the tray item $item did not stay with the window $want: $(sni_registered)"
 done
 
 # --- "Exit" ---
