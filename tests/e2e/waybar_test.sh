@@ -250,13 +250,46 @@ wait_until 10 window_shown "$SETUP" || fail "'Auto Kelvane Setup' opened no wind
 swaymsg "[title=\"^$SETUP\$\"] kill" >/dev/null
 wait_until 10 window_gone "$SETUP" || fail "the setup window did not close"
 
-# --- left clicks: the window shows, hides, shows again; the icon stays throughout ---
-for want in shown gone shown; do
+# --- left clicks: the window shows and hides; the icon stays throughout ---
+for want in shown gone; do
     pointer click "$ICON_X" "$ICON_Y" left
     park
     wait_until 10 "window_$want" "$MAIN" || fail "after a left click on the icon the window is not $want: $(sway_windows | tr '\n' '|')"
     [[ "$(sni_registered)" == "$item" ]] || fail "the tray item $item did not stay with the window $want: $(sni_registered)"
 done
+
+# --- "Show Kelvane" shows the window too ---
+open_menu menu_show
+choose 1
+wait_until 10 window_shown "$MAIN" || fail "'Show Kelvane' showed no window: $(sway_windows | tr '\n' '|')"
+pointer click "$ICON_X" "$ICON_Y" left
+park
+wait_until 10 window_gone "$MAIN" || fail "a left click did not hide the window shown from the menu"
+
+# --- with no window shown, a host that asks for the menu (ContextMenu) gets Kelvane's own
+# popup as a window of its own: floated at its natural size, not tiled over the output ---
+own_popup() {
+    swaymsg -t get_tree | /usr/bin/python3 -c '
+import json, sys
+def walk(node, floating):
+    r = node.get("rect", {})
+    if "shell" in node and node.get("name") == "Kelvane":
+        print(floating, r.get("width"), r.get("height"))
+    for child in node.get("nodes", []):
+        walk(child, floating)
+    for child in node.get("floating_nodes", []):
+        walk(child, True)
+walk(json.load(sys.stdin), False)'
+}
+item_path=/StatusNotifierItem
+[[ "$item" != */* ]] || item_path="/${item#*/}"
+dbus-send --session --type=method_call --dest="${item%%/*}" "$item_path" org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0
+wait_until 10 eval '[[ -n "$(own_popup)" ]]' || fail "ContextMenu showed no popup: $(sway_windows | tr '\n' '|')"
+read -r floating popup_w popup_h <<<"$(own_popup)"
+[[ "$floating" == True ]] && ((popup_w < OUTPUT_W / 2 && popup_h < OUTPUT_H / 2)) ||
+    fail "Kelvane's own popup is ${popup_w}x$popup_h, floating: $floating (output ${OUTPUT_W}x$OUTPUT_H)"
+swaymsg '[title="^Kelvane$"] kill' >/dev/null
+wait_until 10 eval '[[ -z "$(own_popup)" ]]' || fail "Kelvane's own popup did not close"
 
 # --- "Exit" ---
 open_menu menu_exit

@@ -169,10 +169,17 @@ wait_until 10 icon_gone || fail "the icon stayed in the panel with the window sh
 xdotool windowminimize "$win"
 wait_until 10 none_shown || fail "the minimised window is still on screen"
 
-# --- Exit ---
+# --- "Show Kelvane" shows it too; minimised again ---
 open_menu || fail "no menu after minimising"
+click_row '_Show Kelvane'
+win=$(wait_for_window 10 "$KELVANE_TITLE") || fail "'Show Kelvane' showed no window"
+xdotool windowminimize "$win"
+wait_until 10 none_shown || fail "the minimised window is still on screen"
+
+# --- Exit ---
+open_menu || fail "no menu after minimising again"
 click_row E_xit
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
 grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after Exit: $(cat "$INI")"
-echo "PASS: Kelvane's menu drawn by xfce4-panel, 'Auto Kelvane' off after $attempt attempt(s) ($faults faults in 10 s), setup window, show, minimise, Exit"
+echo "PASS: Kelvane's menu drawn by xfce4-panel, 'Auto Kelvane' off after $attempt attempt(s) ($faults faults in 10 s), setup window, show by click and by menu, minimise, Exit"
