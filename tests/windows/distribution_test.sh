@@ -74,7 +74,6 @@ grep -q "VALUE \"ProductVersion\", \"$VERSION\"" <<<"$resources" &&
 grep -q '"\\020\\020\\000\\000", 1, 32,' <<<"$resources" && grep -q '"\\000\\000\\000\\000", 1, 32,' <<<"$resources" ||
     fail "kelvane.exe's icon lacks 16 or 256 px: $(grep -A12 RT_GROUP_ICON <<<"$resources")"
 echo "sizes: $(du -b "$ZIP" | cut -f1) bytes zipped, kelvane.exe $(du -b "$PORTABLE/kelvane.exe" | cut -f1), kelvanec.exe $(du -b "$PORTABLE/kelvanec.exe" | cut -f1)"
-tray_run "$PORTABLE/kelvane.exe"
 
 # --- the console program: texts, exit statuses, a release, Ctrl-C ---
 console --version
@@ -95,6 +94,9 @@ kill -INT "$LAST_PID"
 wait_exit "$LAST_PID" 20 || fail "Ctrl-C did not end --free 2000"
 [[ "$EXIT_STATUS" == 0 ]] && grep -q '^Stopped at step [0-9]* of 2000: took [0-9]* MiB, all given back' "$E2E_TMP/free.out" ||
     fail "Ctrl-C: status $EXIT_STATUS, $(tail -3 "$E2E_TMP/free.out")"
+
+# --- the windowed program from the zip, in the tray ---
+tray_run "$PORTABLE/kelvane.exe"
 
 # --- the login start, from the console program: the windowed program with /tray ---
 console --autostart
