@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The login start on Windows: the value "Kelvane" under the user's Run key, a command line
-// that starts the program in the tray.
+// that starts the program in the tray: "C:\...\kelvane.exe" /tray.
 #include "app/autostart.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <windows.h>
 
@@ -52,9 +53,8 @@ QString entryPath()
 
 QString execArgument(const QString &argument)
 {
-    // Quoted as the C runtime splits a command line: backslashes count only before a quote.
-    if (!argument.isEmpty() && !argument.contains(u' ') && !argument.contains(u'\t') && !argument.contains(u'"'))
-        return argument;
+    // Always in quotes, as the shell writes a program's path there, and quoted as the C runtime
+    // splits a command line: backslashes count only before a quote.
     QString quoted(u'"');
     qsizetype backslashes = 0;
     for (const QChar c : argument) {
@@ -72,7 +72,13 @@ QString execArgument(const QString &argument)
 
 QByteArray entry(const QString &program)
 {
-    return (execArgument(QDir::toNativeSeparators(program)) + QStringLiteral(" /tray")).toUtf8();
+    // The console twin kelvanec.exe would open a console at every login: the entry starts the
+    // windowed kelvane.exe beside it.
+    const QFileInfo file(program);
+    const QString windowed = file.completeBaseName().compare(QLatin1String("kelvanec"), Qt::CaseInsensitive) == 0
+        ? file.dir().filePath(QStringLiteral("kelvane.exe"))
+        : program;
+    return (execArgument(QDir::toNativeSeparators(windowed)) + QStringLiteral(" /tray")).toUtf8();
 }
 
 bool isOn()

@@ -4,15 +4,12 @@
 #include "app/command_output.h"
 #include "app/commands.h"
 #include "app/status_texts.h"
-#include "memory/linux_kernel32.h"
-#include "memory/mmap_block_source.h"
 #include "memory/release_engine.h"
+#include "memory/system_memory.h"
 #include "toolkit/display.h"
 
 #include <algorithm>
 #include <csignal>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -25,14 +22,6 @@ volatile std::sig_atomic_t stopSignal = 0;
 void onStopSignal(int signal)
 {
     stopSignal = signal;
-}
-
-int terminalColumns()
-{
-    winsize size {};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
 }
 
 void put(const QString &text)
@@ -48,7 +37,7 @@ class TerminalSteps final : public memory::ReleaseHost
 public:
     explicit TerminalSteps(memory::Kernel32 &kernel)
         : m_kernel(kernel)
-        , m_terminal(::isatty(STDOUT_FILENO) == 1)
+        , m_terminal(outputIsTerminal())
     {
     }
 
@@ -102,7 +91,8 @@ private:
 
 int freeMemory(int megabytes)
 {
-    memory::LinuxKernel32 kernel;
+    const auto system = memory::systemKernel32();
+    memory::Kernel32 &kernel = *system;
     const memory::MemoryInfo before = memory::GetMemoryStatus(kernel);
     if (!freeFraction(before))
         return complain(QStringLiteral("cannot read the memory figures (/proc/meminfo)"), Failed);
@@ -127,10 +117,10 @@ int freeMemory(int megabytes)
             .arg(std::min(amount, memory::BlockSlots) * MiBPerBlock)
             .arg(MiBPerBlock));
     TerminalSteps steps(kernel);
-    memory::MmapBlockSource blocks;
+    const auto blocks = memory::systemBlockSource();
     // Returns only after every block it took has been given back.
     const memory::ReleaseOutcome outcome
-        = memory::runRelease(static_cast<std::int16_t>(amount), steps, blocks);
+        = memory::runRelease(static_cast<std::int16_t>(amount), steps, *blocks);
     steps.finish();
 
     QString summary = outcome.stopped

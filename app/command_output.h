@@ -14,6 +14,12 @@ namespace cli {
 // and receives its output, and a write to it fails.
 void holdStandardStreams();
 
+// True when standard output is a terminal (on Windows a console) that redraws a line in place
+// on a carriage return and clears its end on ESC [ K.
+bool outputIsTerminal();
+// The width of that terminal in columns; 80 when it cannot be told.
+int terminalColumns();
+
 // The system's text for `error` (an errno value), starting in lower case as it follows a colon.
 QString errorText(int error);
 

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace cli {
@@ -14,6 +15,19 @@ void holdStandardStreams()
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             (void)::open("/dev/null", O_RDONLY);
     }
+}
+
+bool outputIsTerminal()
+{
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int terminalColumns()
+{
+    winsize size {};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
 }
 
 } // namespace cli

@@ -44,7 +44,9 @@ private:
 void closeOnTerminationSignals(QWidget *window);
 
 // Calls `handler` (which must be async-signal-safe) when SIGTERM, SIGINT or SIGHUP arrives;
-// a system call the signal interrupts goes on.
+// a system call the signal interrupts goes on. On Windows: when Ctrl-C or Ctrl-Break (as
+// SIGINT) or the console's closing (as SIGTERM) reaches a console program, on a thread of
+// its own.
 void onTerminationSignals(void (*handler)(int));
 
 } // namespace toolkit
