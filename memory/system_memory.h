@@ -13,5 +13,7 @@ namespace memory {
 std::unique_ptr<Kernel32> systemKernel32();
 // The blocks of a real release on this system.
 std::unique_ptr<BlockSource> systemBlockSource();
+// Where systemKernel32() reads the figures, for messages that say it could not.
+const char *figuresSource();
 
 } // namespace memory

@@ -9,4 +9,6 @@ std::unique_ptr<Kernel32> systemKernel32() { return std::make_unique<LinuxKernel
 
 std::unique_ptr<BlockSource> systemBlockSource() { return std::make_unique<MmapBlockSource>(); }
 
+const char *figuresSource() { return "/proc/meminfo, /proc/self/statm"; }
+
 } // namespace memory

@@ -9,4 +9,6 @@ std::unique_ptr<Kernel32> systemKernel32() { return std::make_unique<WindowsKern
 
 std::unique_ptr<BlockSource> systemBlockSource() { return std::make_unique<VirtualAllocBlockSource>(); }
 
+const char *figuresSource() { return "GlobalMemoryStatusEx"; }
+
 } // namespace memory
