@@ -120,7 +120,8 @@ timeout 120 wine "$SETUP" /S </dev/null >/dev/null 2>&1 || fail "the silent inst
 [[ "$(reg_value "$UNINSTALL_KEY" UninstallString)" == "\"$(winepath -w "$programs" | tr -d '\r')\\uninstall.exe\"" ]] ||
     fail "the uninstall entry reads '$(reg_value "$UNINSTALL_KEY" UninstallString)'"
 [[ -z "$(reg_value "$RUN_KEY" Kelvane)" ]] || fail "a login start without /AUTOSTART"
-# uninstall FOLDER: the silent uninstall, which goes on in a copy of itself.
+# uninstall FOLDER: the silent uninstall, which goes on in a copy of itself and takes the
+# folder away last.
 uninstall() {
     timeout 60 wine "$1/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the silent uninstall failed"
     wait_until 60 test ! -e "$1" || fail "the uninstall left $(find "$1" | head -5 | tr '\n' ' ')"
