@@ -9,13 +9,8 @@ KELVANE=$1
 INI="$XDG_CONFIG_HOME/Copperline.ini"
 
 in_tray() { none_shown && tray_icon_present kelvane; }
-# Peak resident memory of the program, in MiB.
-peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
-
-# A peak below the usage (1 - MemAvailable/MemTotal): 1 %, or 0 where less than 2 % is in
-# use now. Other programs' memory comes and goes while the test runs, so a peak just below
-# the usage of the moment is soon above it; the comparison itself is the unit tests' part.
-peak=$(awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo)
+# A peak below the usage; the comparison itself is the unit tests' part.
+peak=$(usage_peak)
 printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=256\n' "$peak" >"$INI"
 
 start_xvfb

@@ -304,3 +304,13 @@ menu_rows() {
                   if (!ink && top >= 0) { if (top > 0 && y < n) print (y - top <= 3 ? "separator" : "item"), top, y - 1; top = -1 }
               } }'
 }
+
+# --- the program's memory, from outside ---
+# peak_rss_mb PID: the most it has held at any time, in MiB. minor_faults PID: its minor page
+# faults so far (a release writes every page it takes, one fault each).
+peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
+minor_faults() { awk '{print $10}' "/proc/$1/stat"; }
+# usage_peak: a peak below the usage (1 - MemAvailable/MemTotal): 1 %, or 0 where less than 2 %
+# is in use now. Other programs' memory comes and goes while a test runs, so a peak just below
+# the usage of the moment is soon above it.
+usage_peak() { awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo; }

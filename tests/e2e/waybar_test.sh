@@ -186,13 +186,9 @@ menu_with_auto() {
     printf '%s\n' "_Show Kelvane" - "Auto Kelvane Setup" "Auto Kelvane [$1]" - "E_xit"
 }
 
-# The program's figures: peak resident memory in MiB, minor page faults so far.
-peak_rss_mb() { awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status"; }
-minor_faults() { awk '{print $10}' "/proc/$1/stat"; }
-
-# A peak below this machine's usage (as in autofree_test.sh): every refresh from the tray sets
-# off a release of 200 MB, 400 MiB written.
-peak=$(awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo)
+# A peak below this machine's usage: every refresh from the tray sets off a release of 200 MB,
+# 400 MiB written.
+peak=$(usage_peak)
 printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=200\n' "$peak" >"$INI"
 
 start_session_bus

@@ -82,9 +82,8 @@ check_column() {
     read -r top bottom < <(row_of "$1")
     /usr/bin/convert "$MENU" +repage -crop "26x$((bottom - top + 1))+0+$top" -colorspace Gray -format '%[fx:int(mean * 255)]' info:
 }
-minor_faults() { awk '{print $10}' "/proc/$1/stat"; }
 # The process has held at least $2 MiB at some time.
-held_mb() { (($(awk '/^VmHWM:/ {print int($2 / 1024)}' "/proc/$1/status") >= $2)); }
+held_mb() { (($(peak_rss_mb "$1") >= $2)); }
 unchecked() { [[ "$(layout)" == "${LAYOUT_CHECKED/\[x\]/[ ]}" ]]; }
 
 # --- the panel, configured with the Status Tray alone ---
