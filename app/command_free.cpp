@@ -95,7 +95,9 @@ int freeMemory(int megabytes)
     memory::Kernel32 &kernel = *system;
     const memory::MemoryInfo before = memory::GetMemoryStatus(kernel);
     if (!freeFraction(before))
-        return complain(QStringLiteral("cannot read the memory figures (%1)").arg(QLatin1String(memory::figuresSource())), Failed);
+        return complain(
+            QStringLiteral("cannot read the memory figures (%1)").arg(QLatin1String(memory::figuresSource())),
+            Failed);
     // The window's slider offers no more than this; a maximum above its 16-bit range leaves
     // the range's own top.
     const int offered = sliderMaximum(before).value_or(32767);

@@ -44,7 +44,8 @@ int printStatus(bool json)
     // A total of 0 means the probe read nothing: there are no figures to give.
     if (!texts.statusLine || !texts.usageLine || !usage || !graphTip)
         return complain(
-            QStringLiteral("cannot read the memory figures (%1)").arg(QLatin1String(memory::figuresSource())), Failed);
+            QStringLiteral("cannot read the memory figures (%1)").arg(QLatin1String(memory::figuresSource())),
+            Failed);
 
     if (json) {
         const QJsonObject object {
