@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/usage_graph.h"
 #include "kelvane_rig.h"
+#include "toolkit/picturebox.h"
 
 #include <QLabel>
 #include <QRegularExpression>
@@ -14,18 +16,28 @@ struct StatusWindowTest : ::testing::Test, EnglishLocale, KelvaneRig
     QLabel *label(const char *name) const { return control<QLabel>(name); }
 };
 
-TEST_F(StatusWindowTest, workedExampleTextsBarAndSlider)
+TEST_F(StatusWindowTest, workedExampleThenAFailedProbeKeepsWhatNeedsTheTotalAndWritesTheRest)
 {
+    const auto expectFiguresOfTheTotal = [&] {
+        EXPECT_EQ(label("lblStatus")->text(), QStringLiteral("Free: 768.0 MB - Usage: 62.5% of 2048.0 MB"));
+        EXPECT_EQ(label("lblKelvane")->text(), QStringLiteral("37.5%"));
+        // 37.5 % of Picture1's 183 px, two pixels up and left; the label follows the bar's width.
+        EXPECT_EQ(control("Picture2")->geometry(), QRect(-2, -2, 69, 24));
+        EXPECT_EQ(label("lblKelvane")->width(), 69);
+    };
     window.RefreshStatus();
-    EXPECT_EQ(label("lblStatus")->text(), QStringLiteral("Free: 768.0 MB - Usage: 62.5% of 2048.0 MB"));
+    expectFiguresOfTheTotal();
+    EXPECT_EQ(slider()->maximum(), 1664);
     EXPECT_EQ(label("lblStatus")->toolTip(), QStringLiteral("Free: 786,432.0 KB"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("768.0MB Kelvane v1.0"));
-    EXPECT_EQ(slider()->maximum(), 1664);
-    EXPECT_EQ(label("lblKelvane")->text(), QStringLiteral("37.5%"));
     EXPECT_EQ(label("lblKelvane")->toolTip(), QStringLiteral("786,432.0 KB RAM"));
-    // 37.5 % of Picture1's 183 px, two pixels up and left; the label follows the bar's width.
-    EXPECT_EQ(control("Picture2")->geometry(), QRect(-2, -2, 69, 24));
-    EXPECT_EQ(label("lblKelvane")->width(), 69);
+
+    kernel.extendedSucceeds = false;
+    window.RefreshStatus();
+    expectFiguresOfTheTotal();
+    EXPECT_EQ(label("lblStatus")->toolTip(), QStringLiteral("Free: 0.0 KB"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("0.0MB Kelvane v1.0"));
+    EXPECT_EQ(window.memInfo(), memory::MemoryInfo{});
 }
 
 TEST_F(StatusWindowTest, arabicAndPersianDigitsInEveryFigure)
@@ -90,6 +102,7 @@ TEST_F(StatusWindowTest, sliderAndBarAreClampedToWhatTheFiguresAllow)
     window.RefreshStatus();
     EXPECT_EQ(slider()->maximum(), 512);
     EXPECT_EQ(slider()->value(), 512);
+    EXPECT_EQ(button()->text(), QStringLiteral("Free 512 MB"));
     EXPECT_EQ(control("Picture2")->width(), control("Picture1")->width());
     EXPECT_EQ(label("lblKelvane")->text(), QStringLiteral("100.0%"));
     // A total too large for the record reads as 0 beside a real available figure: the slider
@@ -101,29 +114,27 @@ TEST_F(StatusWindowTest, sliderAndBarAreClampedToWhatTheFiguresAllow)
     EXPECT_EQ(slider()->value(), 0);
 }
 
-TEST_F(StatusWindowTest, failedProbeKeepsWhatNeedsTheTotalAndWritesTheRest)
-{
-    window.RefreshStatus();
-    kernel.extendedSucceeds = false;
-    window.RefreshStatus();
-    EXPECT_EQ(label("lblStatus")->text(), QStringLiteral("Free: 768.0 MB - Usage: 62.5% of 2048.0 MB"));
-    EXPECT_EQ(label("lblKelvane")->text(), QStringLiteral("37.5%"));
-    EXPECT_EQ(control("Picture2")->geometry(), QRect(-2, -2, 69, 24));
-    EXPECT_EQ(label("lblStatus")->toolTip(), QStringLiteral("Free: 0.0 KB"));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("0.0MB Kelvane v1.0"));
-    EXPECT_EQ(window.memInfo(), memory::MemoryInfo{});
-}
-
-TEST(StatusWindowTimers, bothRunFromCreationAndTimer1Refreshes)
+// Both timers run from creation: Timer1 refreshes, Timer2 plots the last record without probing.
+TEST(WindowTimers, bothRunFromCreationTimer1RefreshesAndTimer2PlotsWithoutProbing)
 {
     FakeKernel32 kernel;
-    kernel.setPhysMB(2048, 768);
+    kernel.setPhysMB(2048, 1024);
     formKelvane window{KelvaneServices{&kernel}};
-    auto *timer1 = window.findChild<toolkit::Timer *>(QStringLiteral("Timer1"));
-    EXPECT_TRUE(timer1->isEnabled());
-    EXPECT_TRUE(window.findChild<toolkit::Timer *>(QStringLiteral("Timer2"))->isEnabled());
-    ASSERT_TRUE(QMetaObject::invokeMethod(timer1, "timeout", Qt::DirectConnection));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("768.0MB Kelvane v1.0"));
+    window.AutoKelvanePeak = 95;
+    window.InitGraph();
+    const auto timer = [&](const char *name) { return window.findChild<toolkit::Timer *>(QLatin1String(name)); };
+    EXPECT_TRUE(timer("Timer1")->isEnabled());
+    EXPECT_TRUE(timer("Timer2")->isEnabled());
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer("Timer1"), "timeout", Qt::DirectConnection));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("1024.0MB Kelvane v1.0"));
+
+    const int probes = kernel.extendedCalls;
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer("Timer2"), "timeout", Qt::DirectConnection));
+    EXPECT_EQ(kernel.extendedCalls, probes);
+    auto *picStat = window.findChild<toolkit::PictureBox *>(QStringLiteral("picStat"));
+    EXPECT_EQ(picStat->toolTip(), QStringLiteral("Usage: 50% RAM  - 50% Virtual Memory  - 50% Page File"));
+    const QImage image = picStat->image();
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() / 2), UsageGraph::RamColour);
 }
 
 } // namespace

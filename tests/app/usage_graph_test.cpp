@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/usage_graph.h"
-#include "kelvane_rig.h"
+#include "tests/support/qt_printers.h"
 #include "toolkit/picturebox.h"
 
 #include <gtest/gtest.h>
@@ -111,22 +111,6 @@ TEST(UsageGraphToolTip, wholePercentsWithTwoBlanksBeforeEachHyphen)
               QStringLiteral("Usage: 45% RAM  - 12% Virtual Memory  - 20% Page File"));
     info.TotalPageFile = Currency();
     EXPECT_FALSE(UsageGraph::toolTip(info));
-}
-
-TEST(UsageGraphWindow, timer2PlotsTheLastRecordWithoutProbing)
-{
-    KelvaneRig w;
-    w.kernel.setPhysMB(2048, 1024);
-    w.control<toolkit::Timer>("Timer2")->setEnabled(false);
-    w.window.Form_Load();
-    auto *picStat = w.control<toolkit::PictureBox>("picStat");
-
-    const int probes = w.kernel.extendedCalls;
-    ASSERT_TRUE(QMetaObject::invokeMethod(w.control<toolkit::Timer>("Timer2"), "timeout", Qt::DirectConnection));
-    EXPECT_EQ(w.kernel.extendedCalls, probes);
-    EXPECT_EQ(picStat->toolTip(), QStringLiteral("Usage: 50% RAM  - 50% Virtual Memory  - 50% Page File"));
-    const QImage image = picStat->image();
-    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() / 2), UsageGraph::RamColour);
 }
 
 } // namespace
