@@ -13,17 +13,13 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <string>
-#include <sys/ptrace.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -209,100 +205,41 @@ TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
     }
 }
 
-// The program under ptrace, stopped at each of its system calls for a reading of its
-// resident set (/proc/<pid>/status), so the readings see every block taken and given back,
-// whatever the machine's pace. With `interruptAt`, SIGINT goes to it once it has grown by
-// that much.
-struct TracedRun
+// --free as a script runs it. That its blocks are resident and all given back, after a stop
+// too, is proved on the block source (mmap_block_source_test) and the engine (release_engine_test).
+TEST(CommandLine, freeTakesTwoMiBPerMegabyteAndSigintStopsItWithinASecond)
 {
-    int status = -1;
-    QString out;
-    std::vector<double> rss;
-    std::chrono::steady_clock::duration sinceSignal {};
+    const Result whole = run({ QStringLiteral("--free"), QStringLiteral("50") });
+    EXPECT_EQ(whole.status, 0) << qPrintable(whole.err);
+    EXPECT_TRUE(whole.out.contains(QLatin1String("Done: took 100 MiB, all given back"))) << qPrintable(whole.out);
 
-    // What the run held at its peak above what it holds at the end, in MiB.
-    double givenBack() const { return (*std::max_element(rss.begin(), rss.end()) - rss.back()) / MiB; }
-    // The MiB it says it took.
-    int taken() const
-    {
-        return QRegularExpression(QStringLiteral(R"(took (\d+) MiB)")).match(out).captured(1).toInt();
-    }
-};
-
-double residentBytes(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:"))
-            return std::stod(line.substr(6)) * 1024;
-    return 0;
-}
-
-TracedRun traced(std::string megabytes, double interruptAt = 0)
-{
-    QTemporaryDir dir;
-    const std::string outPath = dir.filePath(QStringLiteral("out")).toStdString();
-    std::string binary = program.toStdString(), option = "--free";
-    char *argv[] = { binary.data(), option.data(), megabytes.data(), nullptr };
-    const pid_t pid = ::fork();
-    if (pid == 0) { // only async-signal-safe calls until exec
-        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        ::raise(SIGSTOP);
-        ::execv(argv[0], argv);
-        ::_exit(127);
-    }
-    TracedRun run;
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
-    std::optional<std::chrono::steady_clock::time_point> signalled;
-    long deliver = 0;
-    while (::ptrace(PTRACE_SYSCALL, pid, nullptr, reinterpret_cast<void *>(deliver)) == 0
-        && ::waitpid(pid, &st, 0) == pid && WIFSTOPPED(st)) {
-        deliver = 0;
-        if (WSTOPSIG(st) != (SIGTRAP | 0x80)) {
-            deliver = WSTOPSIG(st) == SIGTRAP ? 0 : WSTOPSIG(st); // the trap after exec is ours
-            continue;
-        }
-        run.rss.push_back(residentBytes(pid));
-        if (interruptAt > 0 && !signalled && run.rss.back() - run.rss.front() >= interruptAt) {
-            signalled = std::chrono::steady_clock::now();
-            ::kill(pid, SIGINT);
-        }
-    }
-    if (signalled)
-        run.sinceSignal = std::chrono::steady_clock::now() - *signalled;
-    if (!WIFEXITED(st) && !WIFSIGNALED(st)) { // no tracing allowed: the run counts as failed
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &st, 0);
-    }
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    QFile out(QString::fromStdString(outPath));
-    if (out.open(QIODevice::ReadOnly))
-        run.out = QString::fromLocal8Bit(out.readAll());
-    return run;
-}
-
-TEST(CommandLine, freeTakesTwoMiBPerMegabyteAndGivesItAllBack)
-{
-    const TracedRun run = traced("50");
-    ASSERT_EQ(run.status, 0) << qPrintable(run.out);
-    ASSERT_FALSE(run.rss.empty());
-    EXPECT_TRUE(run.out.contains(QLatin1String("Done: took 100 MiB"))) << qPrintable(run.out);
-    EXPECT_NEAR(run.givenBack(), 100, 8) << qPrintable(run.out);
-}
-
-TEST(CommandLine, sigintStopsAFreeWithinASecondAndGivesItAllBack)
-{
     if (meminfo().at("MemAvailable") < 1024 * MiB)
         GTEST_SKIP() << "less than 1 GiB available";
-    const TracedRun run = traced("2000", 200 * MiB);
-    ASSERT_EQ(run.status, 0) << qPrintable(run.out);
-    EXPECT_TRUE(run.out.contains(QLatin1String("Stopped at step"))) << qPrintable(run.out);
-    EXPECT_LT(run.sinceSignal, std::chrono::seconds(1));
-    EXPECT_GE(run.taken(), 150) << qPrintable(run.out);
-    EXPECT_NEAR(run.givenBack(), run.taken(), 8) << qPrintable(run.out);
+    QProcess p;
+    p.setProcessEnvironment(withoutDisplay());
+    p.start(program, { QStringLiteral("--free"), QStringLiteral("2000") });
+    // Once the progress shows step 100, blocks 1 to 99 (198 MiB) are held.
+    const QRegularExpression progress(QStringLiteral(R"(% (\d+)/\d+ MB)"));
+    QString out;
+    int step = 0;
+    while (step < 100 && p.waitForReadyRead(30000)) {
+        out += QString::fromLocal8Bit(p.readAllStandardOutput());
+        for (const QRegularExpressionMatch &m : progress.globalMatch(out))
+            step = m.captured(1).toInt();
+    }
+    ASSERT_GE(step, 100) << qPrintable(out);
+    const auto signalled = std::chrono::steady_clock::now();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+    out += QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const auto stopped
+        = QRegularExpression(QStringLiteral(R"(Stopped at step \d+ of \d+: took (\d+) MiB, all given back)"))
+              .match(out);
+    ASSERT_TRUE(stopped.hasMatch()) << qPrintable(out);
+    EXPECT_GE(stopped.captured(1).toInt(), 198);
 }
 
 TEST(CommandLine, autostartEntryOnQueryOff)
