@@ -13,7 +13,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <pwd.h>
@@ -42,11 +45,14 @@ QProcessEnvironment withoutDisplay()
     return env;
 }
 
+// `inChild` runs in the child before the program starts.
 Result run(const QStringList &arguments, const QProcessEnvironment &env = withoutDisplay(),
-    const QString &binary = program)
+    const QString &binary = program, const std::function<void()> &inChild = {})
 {
     QProcess p;
     p.setProcessEnvironment(env);
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     p.start(binary, arguments);
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
         return {};
@@ -119,43 +125,28 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
 // runs.
 TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
 {
-    enum class To { DevFull, Closed, GoneReader };
-    const char *full = "^kelvane: cannot write to standard output: no space left on device\n$";
-    const char *closed = "^kelvane: cannot write to standard output: it is closed\n$";
-    const struct
-    {
-        QStringList arguments;
-        To to;
-        const char *err;
-    } rows[] = {
-        { { "--status" }, To::DevFull, full },
-        { { "--free", "1" }, To::DevFull, full },
-        { { "--status" }, To::Closed, closed },
-        { { "--free", "1" }, To::Closed, closed },
-        { { "--status" }, To::GoneReader, "^$" },
+    const std::function<void()> full = [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); };
+    const std::function<void()> closed = [] { ::close(STDOUT_FILENO); };
+    const std::function<void()> goneReader = [] {
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            ::signal(SIGPIPE, SIG_IGN);
+            ::dup2(ends[1], STDOUT_FILENO);
+            ::close(ends[0]);
+        }
     };
-    for (const auto &row : rows) {
-        QProcess p;
-        p.setProcessEnvironment(withoutDisplay());
-        if (row.to == To::DevFull)
-            p.setStandardOutputFile(QStringLiteral("/dev/full"));
-        p.setChildProcessModifier([to = row.to] {
-            if (to == To::Closed)
-                ::close(STDOUT_FILENO);
-            int ends[2];
-            if (to == To::GoneReader && ::pipe(ends) == 0) {
-                ::signal(SIGPIPE, SIG_IGN);
-                ::dup2(ends[1], STDOUT_FILENO);
-                ::close(ends[0]);
-            }
-        });
-        p.start(program, row.arguments);
-        SCOPED_TRACE(row.arguments.join(u' ').toStdString() + " to " + std::to_string(int(row.to)));
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 1) << qPrintable(err);
-        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(err).hasMatch()) << qPrintable(err);
+    const char *noSpace = "^kelvane: cannot write to standard output: no space left on device\n$";
+    const char *isClosed = "^kelvane: cannot write to standard output: it is closed\n$";
+    // Arguments, standard output, the message.
+    const std::tuple<const char *, std::function<void()>, const char *> rows[] = {
+        { "--status", full, noSpace }, { "--free 1", full, noSpace }, { "--status", closed, isClosed },
+        { "--free 1", closed, isClosed }, { "--status", goneReader, "^$" },
+    };
+    for (const auto &[arguments, output, err] : rows) {
+        const Result r = run(QString::fromLatin1(arguments).split(u' '), withoutDisplay(), program, output);
+        SCOPED_TRACE(std::string(arguments) + " wants " + err + " and said: " + r.err.toStdString());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(err)).match(r.err).hasMatch());
     }
 }
 
@@ -211,7 +202,8 @@ TEST(CommandLine, freeTakesTwoMiBPerMegabyteAndSigintStopsItWithinASecond)
 {
     const Result whole = run({ QStringLiteral("--free"), QStringLiteral("50") });
     EXPECT_EQ(whole.status, 0) << qPrintable(whole.err);
-    EXPECT_TRUE(whole.out.contains(QLatin1String("Done: took 100 MiB, all given back"))) << qPrintable(whole.out);
+    EXPECT_TRUE(whole.out.contains(QLatin1String("Done: took 100 MiB, all given back")))
+        << qPrintable(whole.out);
 
     if (meminfo().at("MemAvailable") < 1024 * MiB)
         GTEST_SKIP() << "less than 1 GiB available";
@@ -326,15 +318,12 @@ TEST(CommandLine, autostartSaysWhyItCannot)
         QProcessEnvironment env = withoutDisplay();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-        QStringList arguments { QStringLiteral("--autostart"), QString::fromLatin1(row.state) };
-        QString binary = program;
-        if (nobody) {
-            arguments = QStringList { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=%1").arg(nobody->pw_gid),
-                            QStringLiteral("--clear-groups"), QStringLiteral("--"), program }
-                + arguments;
-            binary = QStringLiteral("setpriv");
-        }
-        const Result r = run(arguments, env, binary);
+        const auto asNobody = [nobody] {
+            if (nobody && (::setgroups(0, nullptr) || ::setgid(nobody->pw_gid) || ::setuid(nobody->pw_uid)))
+                ::_exit(127);
+        };
+        const Result r
+            = run({ QStringLiteral("--autostart"), QString::fromLatin1(row.state) }, env, program, asNobody);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, QStringLiteral("kelvane: ") + QString::fromLatin1(row.message).replace(QStringLiteral("%1"), entry).replace(QStringLiteral("%2"), folder) + u'\n');
         EXPECT_EQ(QFileInfo::exists(entry), row.entryThere);
