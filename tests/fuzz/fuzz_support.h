@@ -115,12 +115,4 @@ inline std::optional<DisplayedNumber> readDisplayed(QStringView text, const QLoc
     return n;
 }
 
-// The text between a known head and tail, or empty when it does not have them.
-inline std::optional<QStringView> between(QStringView text, QStringView head, QStringView tail)
-{
-    if (text.size() < head.size() + tail.size() || !text.startsWith(head) || !text.endsWith(tail))
-        return std::nullopt;
-    return text.sliced(head.size(), text.size() - head.size() - tail.size());
-}
-
 } // namespace fuzz

@@ -135,9 +135,10 @@ TEST(FindCgroupPaths, mapsTheProcessCgroupThroughTheMountOntoItsDirectoryAndAnce
         EXPECT_EQ(findCgroupPaths(selfCgroup, mountinfo), paths) << what;
 }
 
-// The real block source in a fixture cgroup tree mounted at <dir>/cg, with all the memory the
-// machine could want, after each change to a file.
-TEST(CgroupBlockSource, makesABlockOnlyWhileEveryLimitedLevelKeepsTheReserveAndFollowsAMove)
+// The real block source on a fixture meminfo and a fixture cgroup tree mounted at <dir>/cg,
+// after each change to a file: every figure is read afresh for every block, and the score is
+// raised only while a block is held.
+TEST(CgroupBlockSource, makesABlockOnlyWhileMemoryAndEveryLimitedLevelKeepTheReserveAndFollowsAMove)
 {
     constexpr std::uint64_t needed = BlockBytes + MmapBlockSource::ReserveBytes;
     QTemporaryDir dir;
@@ -145,7 +146,11 @@ TEST(CgroupBlockSource, makesABlockOnlyWhileEveryLimitedLevelKeepsTheReserveAndF
         writeAll(dir.filePath(name), text);
         return dir.filePath(name).toStdString();
     };
-    const std::string meminfo = file("meminfo", "MemAvailable: 67108864 kB\n"), oom = file("oom_score_adj", "0\n"),
+    const auto meminfoKb = [](std::uint64_t availableKb, std::uint64_t swapFreeKb) {
+        return "MemAvailable: " + std::to_string(availableKb) + " kB\nSwapFree: " + std::to_string(swapFreeKb)
+            + " kB\n";
+    };
+    const std::string meminfo = file("meminfo", meminfoKb(67108864, 0)), oom = file("oom_score_adj", "0\n"),
                       cgroup = file("cgroup", "4:memory:/limited\n"),
                       mountinfo = file("mountinfo", "35 31 0:32 / " + dir.filePath("cg").toStdString()
                                                         + " rw - cgroup cgroup rw,memory\n");
@@ -158,15 +163,29 @@ TEST(CgroupBlockSource, makesABlockOnlyWhileEveryLimitedLevelKeepsTheReserveAndF
         {"an ancestor without room", "cg/memory.limit_in_bytes", figure(needed - 1), false},
         {"the ancestor's limit lifted", "cg/memory.limit_in_bytes", figure(V1None), true},
         {"moved into a group without a limit", "cgroup", "4:memory:/free\n", true},
+        {"memory and swap a kibibyte short", "meminfo", meminfoKb(needed / 1024 - 1024, 1023), false},
+        {"memory read afresh: the swap makes up for it", "meminfo", meminfoKb(needed / 1024 - 1024, 1024), true},
+        {"neither MemAvailable nor MemFree and the cache", "meminfo", "MemTotal: 4194304 kB\n", false},
+        {"all the memory again", "meminfo", meminfoKb(67108864, 0), true},
         {"moved into a group over its limit", "cgroup", "4:memory:/full\n", false},
     };
     for (const auto &[what, name, text, made] : steps) {
         file(name, text);
         std::byte *block = source.makeBlock();
         EXPECT_EQ(block != nullptr, made) << what;
+        EXPECT_EQ(readFile(dir.filePath("oom_score_adj")), QByteArray(made ? "1000" : "0\n")) << what;
         source.releaseBlock(block);
     }
     EXPECT_EQ(source.liveBlocks(), 0);
+    EXPECT_EQ(readFile(dir.filePath("oom_score_adj")), "0\n");
+    // Without the memory figures there is no proof of room; a score that cannot be raised
+    // stops nothing.
+    EXPECT_EQ(MmapBlockSource("/nonexistent/meminfo", oom.c_str()).makeBlock(), nullptr);
+    file("cgroup", "4:memory:/free\n");
+    MmapBlockSource noScore(meminfo.c_str(), "/nonexistent/oom_score_adj", cgroup.c_str(), mountinfo.c_str());
+    std::byte *block = noScore.makeBlock();
+    EXPECT_NE(block, nullptr);
+    noScore.releaseBlock(block);
 }
 
 } // namespace

@@ -22,30 +22,6 @@ constexpr const char *sample = "MemTotal:       16384000 kB\n"
                                "Committed_AS:   20000000 kB\n"
                                "HugePages_Total:       0\n";
 
-TEST(ParseMeminfo, readsTheLinesItNeedsInBytes)
-{
-    const MeminfoFigures f = parseMeminfo(sample);
-    EXPECT_EQ(f.memTotal, 16384000ull * 1024);
-    EXPECT_EQ(f.available(), 8192000ull * 1024);
-    EXPECT_EQ(f.swapFree, 1024000ull * 1024);
-    EXPECT_EQ(f.committedAs, 20000000ull * 1024);
-    // Older kernels without MemAvailable: MemFree + Buffers + Cached.
-    EXPECT_EQ(parseMeminfo("MemTotal: 100 kB\nMemFree: 10 kB\nBuffers: 5 kB\nCached: 20 kB\n").available(),
-              35ull * 1024);
-}
-
-TEST(ParseMeminfo, garbageAndOverflowAreSkipped)
-{
-    const MeminfoFigures f = parseMeminfo("MemTotal: lots kB\nMemFree 12 kB\nSwapFree: 99999999999999999999 kB\n"
-                                          "Cached: 18014398509481984 kB\n\n\x01:\nSwapTotal: 7 MB\nBuffers: 3 kB");
-    EXPECT_FALSE(f.memTotal);
-    EXPECT_FALSE(f.memFree);
-    EXPECT_FALSE(f.swapFree);
-    EXPECT_FALSE(f.cached); // 2^54 kB overflows 64 bits in bytes
-    EXPECT_FALSE(f.swapTotal);
-    EXPECT_EQ(f.buffers, 3ull * 1024); // last line without a newline
-}
-
 // Files of the test's own in place of /proc/meminfo and /proc/self/statm.
 struct LinuxKernel32Test : ::testing::Test
 {
@@ -85,9 +61,6 @@ TEST_F(LinuxKernel32Test, sumsAndProductsSaturateInsteadOfWrapping)
     const QByteArray meminfo = path("meminfo", "MemTotal: " + top + "MemFree: " + top + "Buffers: " + top
                                                    + "Cached: " + top + "SwapTotal: " + top);
     const QByteArray statm = path("statm", "18446744073709551615 1 1 1 0 1 0\n");
-    EXPECT_EQ(parseMeminfo(QByteArray("MemFree: " + top + "Buffers: " + top + "Cached: 1 kB\n").toStdString())
-                  .available(),
-              UINT64_MAX);
     LinuxKernel32 kernel(meminfo.constData(), statm.constData());
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;

@@ -45,19 +45,17 @@ struct PopupWatch
     explicit PopupWatch(QStringList &log)
     {
         QTimer::singleShot(0, &context, [this, &log] {
-            auto *menu = dynamic_cast<ProbeMenu *>(QApplication::activePopupWidget());
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             if (!menu)
                 return;
             log.push_back(QStringLiteral("popup"));
             defaultItem = menu->defaultAction();
-            bold = defaultItem && menu->drawsBold(defaultItem);
             menu->close();
         });
     }
     ~PopupWatch() { QCoreApplication::processEvents(); }
     QObject context;
     const QAction *defaultItem = nullptr;
-    bool bold = false;
 };
 
 TEST_F(MouseTest, notificationCodesDecodeToEventsInTheShellsTableAndToNothingWhileDisabled)
@@ -113,12 +111,13 @@ TEST_F(MouseTest, buttonIsTheOwnersForMouseMoveAndAFreshValueOtherwise)
 
 TEST(SystrayPopup, rightButtonUpPopsUpOnlyAHiddenTrayMenuWithItsDefaultInBold)
 {
-    // Owner, popup, bold.
+    // Owner, popup, its default item (the menu draws it in bold; Form::popupMenu puts the
+    // menu's own default back afterwards, as form_menu_test shows).
     const std::tuple<Shape, bool, bool> cases[] = {{Shape::NoMenu, false, false},
                                                    {Shape::VisibleMenu, false, false},
                                                    {Shape::HiddenMenu, true, false},
                                                    {Shape::HiddenMenuWithDefault, true, true}};
-    for (const auto &[shape, popup, bold] : cases) {
+    for (const auto &[shape, popup, withDefault] : cases) {
         SCOPED_TRACE(static_cast<int>(shape));
         Rig r(shape);
         r.tray->SetOwner(&r.owner);
@@ -129,13 +128,9 @@ TEST(SystrayPopup, rightButtonUpPopsUpOnlyAHiddenTrayMenuWithItsDefaultInBold)
             PopupWatch watch(log);
             r.owner.raiseMouseMove(0, 0, 514, 0); // left up: never a menu
             r.owner.raiseMouseMove(0, 0, 517, 0);
-            EXPECT_EQ(watch.bold, bold);
-            EXPECT_EQ(watch.defaultItem, bold ? r.owner.mnuOpen : nullptr);
+            EXPECT_EQ(watch.defaultItem, withDefault ? r.owner.mnuOpen : nullptr);
         }
         EXPECT_EQ(log.join(u','), QStringLiteral("MouseUp 1,MouseUp 2") + (popup ? ",popup" : ""));
-        if (r.owner.mnuTray) {
-            EXPECT_EQ(r.owner.mnuTray->defaultAction(), nullptr); // bold for that popup only
-        }
     }
 }
 

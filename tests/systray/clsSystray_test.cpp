@@ -220,11 +220,4 @@ TEST(SystrayDestruction, removesTheIconOnlyWhenInTrayAndEnabled)
     }
 }
 
-// The texts of the recorded numbers are checked where each number arises.
-TEST(SystrayOutcomes, numbersNoOperationRecordsHaveNoText)
-{
-    for (std::int32_t n : {-12, -6, -5, -4, 1, 2, 3, 7, INT_MAX, INT_MIN})
-        EXPECT_EQ(clsSystray::outcomeText(n), QString()) << n;
-}
-
 } // namespace

@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QPixmap>
-#include <QStyleOptionMenuItem>
 
 #include <gtest/gtest.h>
 
@@ -23,19 +22,6 @@ using namespace toolkit;
 
 enum class Shape { NoMenu, VisibleMenu, HiddenMenu, HiddenMenuWithDefault };
 
-// Tells how the menu hands an item to its style, which draws a default item in bold.
-class ProbeMenu final : public QMenu
-{
-public:
-    using QMenu::QMenu;
-    bool drawsBold(const QAction *item) const
-    {
-        QStyleOptionMenuItem option;
-        initStyleOption(&option, item);
-        return option.menuItemType == QStyleOptionMenuItem::DefaultItem;
-    }
-};
-
 class Owner final : public Form
 {
 public:
@@ -46,7 +32,7 @@ public:
         setWindowIcon(QIcon(picture));
         if (shape == Shape::NoMenu)
             return;
-        mnuTray = new ProbeMenu(this);
+        mnuTray = new QMenu(this);
         mnuTray->setObjectName(QStringLiteral("mnuTray"));
         mnuOpen = mnuTray->addAction(QStringLiteral("&Open"));
         mnuOpen->setObjectName(shape == Shape::HiddenMenuWithDefault ? QStringLiteral("mnuDefault")
@@ -54,7 +40,7 @@ public:
         mnuTray->addAction(QStringLiteral("E&xit"));
         mnuTray->menuAction()->setVisible(shape == Shape::VisibleMenu);
     }
-    ProbeMenu *mnuTray = nullptr;
+    QMenu *mnuTray = nullptr;
     QAction *mnuOpen = nullptr;
 };
 

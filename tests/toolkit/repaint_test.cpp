@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // A gradient under a transparent, word-wrapped label, as the window's status line lies.
@@ -51,13 +53,8 @@ TEST(PartialRepaint, labelTextsAndSliderRangesLeaveWhatAFullRepaintDraws)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    struct Step
-    {
-        QString text;
-        QString centredText;
-        int maximum;
-    };
-    const Step steps[] = {
+    // The status line, the centred text, the slider's maximum.
+    const std::tuple<QString, QString, int> steps[] = {
         {QStringLiteral("Free: 22542.6 MB - Usage: 6.5% of 24105.0 MB"), QStringLiteral("93.5%"), 12982},
         {QStringLiteral("Free: 9.1 MB - Usage: 99.9% of 24105.0 MB"), QStringLiteral("0.1%"), 12926},
         // Longer than a line: it wraps, and the second line must appear and go again.
@@ -66,18 +63,18 @@ TEST(PartialRepaint, labelTextsAndSliderRangesLeaveWhatAFullRepaintDraws)
         {QStringLiteral("Free: 1.0 MB"), QString(), 6001},
         {QString(), QStringLiteral("5.0%"), 32767},
     };
-    for (const Step &step : steps) {
-        label->setText(step.text);
-        centred->setText(step.centredText);
-        ASSERT_TRUE(bar->setMaximum(step.maximum));
+    for (const auto &[text, centredText, maximum] : steps) {
+        label->setText(text);
+        centred->setText(centredText);
+        ASSERT_TRUE(bar->setMaximum(maximum));
         if (bar->value() > bar->maximum()) {
             ASSERT_TRUE(bar->setValue(bar->maximum()));
         }
-        box->line({0, double(step.maximum % 28)}, {105, 27}, Qt::green);
+        box->line({0, double(maximum % 28)}, {105, 27}, Qt::green);
         QTest::qWait(50);
         const QImage shown = window.screen()->grabWindow(window.winId()).toImage();
         const QImage full = window.grab().toImage().convertToFormat(shown.format());
-        EXPECT_TRUE(shown == full) << qPrintable(step.text) << " / max " << step.maximum;
+        EXPECT_TRUE(shown == full) << qPrintable(text) << " / max " << maximum;
     }
     // The border is the outlined rectangle it always was.
     QImage outlined(box->size(), QImage::Format_RGB32);
