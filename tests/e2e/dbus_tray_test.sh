@@ -4,13 +4,12 @@
 # notification server (desktop_host.py on a private bus).
 # The probe: its icon registers; balloons become notifications with their title, text and
 # urgency; a withdrawn balloon is closed, never posted empty; a click on the notification is
-# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout;
-# ContextMenu pops up the tray menu at the pointer; Exit takes the item off the bus.
+# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout.
 # Kelvane: "/tray" registers its item with no window; a restarted host gets it again;
 # ContextMenu (from hosts that call it) pops the menu with "Exit" at the pointer; Kelvane posts
-# no notification. Without a notification server the probe's balloons are lost and everything
-# else works. Clicks, the menu a host draws and automatic releases from a real panel's tray:
-# xfce_panel_test.sh.
+# no notification. Without a notification server the probe's balloons are lost and its icon
+# still registers. Clicks, the menu a host draws and automatic releases from a real panel's
+# tray: xfce_panel_test.sh and waybar_test.sh.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 PROBE=$2
@@ -18,13 +17,6 @@ OUT="$E2E_TMP/probe.out"
 
 said() { grep -Eq "^$1\$" "$OUT"; }
 expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
-# probe_menu_keys KEYS...: once the probe's menu is on screen and has had a moment to take
-# the keyboard, types KEYS into it.
-probe_menu_keys() {
-    wait_until 10 menu_window tray_probe || fail "no probe popup on screen"
-    sleep 0.3
-    xdotool key "$@"
-}
 notify_id() { grep -E "^notify .*body=$1\$" "$HOST_LOG" | sed 's/.* id=\([0-9]*\) .*/\1/'; }
 
 start_xvfb
@@ -33,7 +25,7 @@ start_session_bus
 start_desktop_host
 
 # --- the probe: balloons as notifications ---
-run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
+run_bg "$PROBE" >"$OUT" 2>"$E2E_TMP/probe.err"
 probe=$LAST_PID
 host_expect 10 "registered .*"
 expect 'ShowBalloon 0'
@@ -56,15 +48,7 @@ host_call Expire "uint32:$(notify_id Freed)"
 expect 'BalloonTimeout'
 [[ "$(grep -c '^BalloonClicked$' "$OUT")" == 1 ]] || fail "clicks reported: $(tr '\n' '|' <"$OUT")"
 
-# --- the probe: the tray menu at the pointer, Exit ---
-xdotool mousemove 700 300
-sni_call ContextMenu 700 300
-expect 'Popup [0-9]+x[0-9]+\+700\+300 default=&Show'
-probe_menu_keys Up Return
-expect 'RemoveIconFromTray 0'
-wait_exit "$probe" 10 || fail "probe did not end after Exit"
-[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS"
-host_expect 10 "unregistered $(sni_item)"
+kill "$probe"
 
 # --- Kelvane in the tray: a host restart, the menu ---
 registered() { host_count "registered .*"; }
@@ -95,16 +79,11 @@ stop_desktop_host
 start_desktop_host --tray-only
 : >"$OUT"
 before=$(registered)
-run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
-probe=$LAST_PID
+run_bg "$PROBE" >"$OUT" 2>"$E2E_TMP/probe.err"
 expect 'ShowBalloon 0'
 expect 'HideBalloon 0'
 host_expect 10 "registered .*" $((before + 1))
-sni_call ContextMenu 700 300
-expect 'Popup [0-9]+x[0-9]+\+[0-9]+\+[0-9]+ default=&Show'
-probe_menu_keys Up Return
-wait_exit "$probe" 10 || fail "probe did not end after Exit without a notification server: $(tr "\n" "|" <"$OUT")"
-[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS without a notification server"
+sleep 1 # the bus refuses the balloons at once
 ! said 'Balloon.*' || fail "balloon events without a notification server: $(tr '\n' '|' <"$OUT")"
 
 ! host_said "notify app=Kelvane .*" || fail "Kelvane posted a notification: $(grep '^notify' "$HOST_LOG")"
