@@ -169,37 +169,27 @@ EOF
         /org/freedesktop/DBus org.freedesktop.DBus.GetId || fail "the session bus did not start: $(cat "$E2E_TMP/bus.log")"
 }
 
-# start_desktop_host [--tray-only]: the tray host and notification server of desktop_host.py
-# on the session bus, logging to $HOST_LOG; HOST_PID is its pid. Returns once it owns its
-# names.
+# start_desktop_host: the notification server of desktop_host.py on the session bus, logging
+# to $HOST_LOG; HOST_PID is its pid. Returns once it owns its name.
 HOST_LOG="$E2E_TMP/host.log"
-host_ready() { [[ "$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null)" -gt "$1" ]]; }
 start_desktop_host() {
-    local before
-    before=$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null || true)
     # The system's Python, which has the dbus and gi modules.
-    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" "$@" 2>>"$E2E_TMP/host.err" &
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" 2>>"$E2E_TMP/host.err" &
     HOST_PID=$!
     E2E_PIDS+=($HOST_PID)
-    wait_until 10 host_ready "${before:-0}" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
+    wait_until 10 grep -q '^host ready' "$HOST_LOG" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
 }
 stop_desktop_host() { kill "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
-
-# host_said REGEX / host_count REGEX: a line of the host's log matches it whole / how many.
+# host_said REGEX: a line of the host's log matches it whole. host_expect SECONDS REGEX: waits for one.
 host_said() { grep -Eq "^$1\$" "$HOST_LOG"; }
-host_count() { grep -Ec "^$1\$" "$HOST_LOG" || true; }
-host_has() { [[ "$(host_count "$1")" -ge "$2" ]]; }
-# host_expect SECONDS REGEX [COUNT]: waits until COUNT (default 1) lines match.
-host_expect() {
-    wait_until "$1" host_has "$2" "${3:-1}" ||
-        fail "the host did not log '$2' (${3:-1}x); it logged: $(tr '\n' '|' <"$HOST_LOG")"
-}
-# sni_item: the bus name of the item registered last.
-sni_item() { awk '$1 == "registered" { name = $2 } END { print name }' "$HOST_LOG"; }
-# sni_call METHOD X Y: what a tray host calls on a click: Activate, ContextMenu or
-# SecondaryActivate, on the item registered last.
+host_expect() { wait_until "$1" host_said "$2" || fail "the host did not log '$2'; it logged: $(tr '\n' '|' <"$HOST_LOG")"; }
+# sni_call METHOD X Y: what a tray host calls on a click (Activate, ContextMenu or
+# SecondaryActivate) on the item the watcher lists last ("<bus name>/<path>" or "<bus name>").
 sni_call() {
-    dbus-send --session --type=method_call --print-reply --dest="$(sni_item)" /StatusNotifierItem \
+    local item path=/StatusNotifierItem
+    item=$(sni_registered | tail -n 1)
+    [[ "$item" != */* ]] || path="/${item#*/}"
+    dbus-send --session --type=method_call --print-reply --dest="${item%%/*}" "$path" \
         "org.kde.StatusNotifierItem.$1" "int32:$2" "int32:$3" >/dev/null
 }
 # host_call METHOD ARGS...: the host's own controls (Invoke, Expire).
@@ -307,6 +297,37 @@ mkdir -p "$PANEL_SHOTS"
 sni_host_up() {
     dbus-send --session --type=method_call --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
         org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:IsStatusNotifierHostRegistered | grep -q 'boolean true'
+}
+# start_xfce_panel: Xfce's panel with its Status Tray alone, the session's tray host; again
+# after "xfce4-panel --quit", a restart.
+start_xfce_panel() {
+    local config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+    export XDG_CACHE_HOME="$E2E_TMP/cache" NO_AT_BRIDGE=1
+    if [[ ! -d "$config" ]]; then
+        mkdir -p "$config"
+        cat >"$config/xfce4-panel.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="32"/>
+      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+EOF
+        run_bg /usr/lib/*/xfce4/xfconf/xfconfd >"$E2E_TMP/xfconfd.log" 2>&1
+    fi
+    run_bg xfce4-panel >>"$E2E_TMP/panel.log" 2>&1
+    wait_until 30 sni_host_up || fail "the panel's Status Tray is not on the bus: $(tr '\n' '|' <"$E2E_TMP/panel.log")"
 }
 panel_item() { sni_registered | tail -n 1; }
 panel_layout() { sni_menu_layout "$(panel_item)" 2>&1 | paste -sd '|'; }

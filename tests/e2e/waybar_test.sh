@@ -165,9 +165,7 @@ panel_story "$KELVANE"
 /usr/bin/convert "$PANEL_SHOTS/bar.ppm" "$E2E_ARTIFACTS/waybar_icon.png"
 
 # --- with no window shown, ContextMenu from a host: Kelvane's own popup, floated at its own size ---
-item_path=/StatusNotifierItem
-[[ "$PANEL_ITEM" != */* ]] || item_path="/${PANEL_ITEM#*/}"
-dbus-send --session --type=method_call --dest="${PANEL_ITEM%%/*}" "$item_path" org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0
+sni_call ContextMenu 0 0
 wait_until 10 panel_shown Kelvane || fail "ContextMenu showed no popup: $(sway_windows | tr '\n' '|')"
 read -r _ floating popup_w popup_h _ < <(sway_windows | grep ' Kelvane$' | tr x ' ')
 [[ "$floating" == True ]] && ((popup_w < OUTPUT_W / 2 && popup_h < OUTPUT_H / 2)) ||

@@ -52,35 +52,10 @@ panel_hide() {
     wait_until 10 none_shown || fail "the minimised window is still on screen"
 }
 
-# --- the panel, configured with the Status Tray alone ---
 start_xvfb
 start_openbox
 start_session_bus
-mkdir -p "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
-cat >"$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="32"/>
-      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="systray"/>
-  </property>
-</channel>
-EOF
-export XDG_CACHE_HOME="$E2E_TMP/cache" NO_AT_BRIDGE=1
-run_bg /usr/lib/*/xfce4/xfconf/xfconfd >"$E2E_TMP/xfconfd.log" 2>&1
-run_bg xfce4-panel >"$E2E_TMP/panel.log" 2>&1
-wait_until 30 sni_host_up || fail "the panel's Status Tray is not on the bus: $(tr '\n' '|' <"$E2E_TMP/panel.log")"
-
+start_xfce_panel
 panel_story "$KELVANE"
 panel_exit
 echo "PASS: Kelvane's menu drawn by xfce4-panel, releases, 'Auto Kelvane' off, setup window, show by click and by menu, minimise, Exit"
