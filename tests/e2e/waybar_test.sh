@@ -123,11 +123,10 @@ panel_shot() {
 }
 panel_click() { pointer click "$1" "$2" "$3"; }
 # The icon: what the bar shows and did not show empty, in the same place twice in a row.
+bar_changed() { panel_shot "$PANEL_SHOTS/bar.ppm" && changed_box "$PANEL_SHOTS/bar_empty.ppm" "$PANEL_SHOTS/bar.ppm" any "${OUTPUT_W}x$BAR_H+0+0"; }
 panel_icon() {
     local box x y w h
-    panel_shot "$PANEL_SHOTS/bar.ppm" && box=$(changed_box "$PANEL_SHOTS/bar_empty.ppm" "$PANEL_SHOTS/bar.ppm" any "${OUTPUT_W}x$BAR_H+0+0") &&
-        panel_shot "$PANEL_SHOTS/bar.ppm" &&
-        [[ "$(changed_box "$PANEL_SHOTS/bar_empty.ppm" "$PANEL_SHOTS/bar.ppm" any "${OUTPUT_W}x$BAR_H+0+0")" == "$box" ]] || return 1
+    box=$(bar_changed) && [[ "$(bar_changed)" == "$box" ]] || return 1
     read -r x y w h <<<"$box"
     ICON_X=$((x + w / 2)) ICON_Y=$((y + h / 2))
 }
