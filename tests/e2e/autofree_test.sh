@@ -6,7 +6,6 @@
 # still ends it cleanly between two releases.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
-INI="$XDG_CONFIG_HOME/Copperline.ini"
 
 in_tray() { none_shown && tray_icon_present kelvane; }
 # A peak below the usage; the comparison itself is the unit tests' part.

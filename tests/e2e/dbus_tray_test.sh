@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A tray host on the session bus (StatusNotifierItem) under X11, with the desktop's
-# notification server (desktop_host.py on a private bus).
+# Xfce's panel as the tray host on the session bus (StatusNotifierItem) under X11, with the
+# desktop's notification server (desktop_host.py).
 # The probe: its icon registers; balloons become notifications with their title, text and
 # urgency; a withdrawn balloon is closed, never posted empty; a click on the notification is
-# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout;
-# ContextMenu pops up the tray menu at the pointer; Exit takes the item off the bus.
-# Kelvane: "/tray" registers its item with no window; a restarted host gets it again;
-# ContextMenu (from hosts that call it) pops the menu with "Exit" at the pointer; Kelvane posts
-# no notification. Without a notification server the probe's balloons are lost and everything
-# else works. Clicks, the menu a host draws and automatic releases from a real panel's tray:
-# xfce_panel_test.sh.
+# BalloonClicked, a click on another one is nothing, an expired one is BalloonTimeout.
+# Kelvane: "/tray" registers its item with no window; a restarted panel gets it again;
+# ContextMenu (from hosts that call it) pops the menu with "Exit" at the pointer, and the item
+# goes with the program; Kelvane posts no notification. Without a notification server the
+# probe's balloons are lost and its icon still registers. Clicks, the menu a host draws and
+# automatic releases: xfce_panel_test.sh and waybar_test.sh.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 PROBE=$2
@@ -18,24 +17,19 @@ OUT="$E2E_TMP/probe.out"
 
 said() { grep -Eq "^$1\$" "$OUT"; }
 expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
-# probe_menu_keys KEYS...: once the probe's menu is on screen and has had a moment to take
-# the keyboard, types KEYS into it.
-probe_menu_keys() {
-    wait_until 10 menu_window tray_probe || fail "no probe popup on screen"
-    sleep 0.3
-    xdotool key "$@"
-}
 notify_id() { grep -E "^notify .*body=$1\$" "$HOST_LOG" | sed 's/.* id=\([0-9]*\) .*/\1/'; }
 
 start_xvfb
 start_openbox
 start_session_bus
+start_xfce_panel
 start_desktop_host
+registered() { [[ -n "$(sni_registered)" ]]; }
 
 # --- the probe: balloons as notifications ---
-run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
+run_bg "$PROBE" >"$OUT" 2>"$E2E_TMP/probe.err"
 probe=$LAST_PID
-host_expect 10 "registered .*"
+wait_until 10 registered || fail "the probe's icon did not register"
 expect 'ShowBalloon 0'
 expect 'HideBalloon 0'
 host_expect 10 "notify app=tray_probe id=[0-9]+ replaces=0 urgency=2 timeout=30000 actions=default summary=Tray probe body=Out of memory"
@@ -56,27 +50,18 @@ host_call Expire "uint32:$(notify_id Freed)"
 expect 'BalloonTimeout'
 [[ "$(grep -c '^BalloonClicked$' "$OUT")" == 1 ]] || fail "clicks reported: $(tr '\n' '|' <"$OUT")"
 
-# --- the probe: the tray menu at the pointer, Exit ---
-xdotool mousemove 700 300
-sni_call ContextMenu 700 300
-expect 'Popup [0-9]+x[0-9]+\+700\+300 default=&Show'
-probe_menu_keys Up Return
-expect 'RemoveIconFromTray 0'
-wait_exit "$probe" 10 || fail "probe did not end after Exit"
-[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS"
-host_expect 10 "unregistered $(sni_item)"
+kill "$probe"
+wait_until 10 eval '! registered' || fail "the probe's item stayed: $(sni_registered)"
 
-# --- Kelvane in the tray: a host restart, the menu ---
-registered() { host_count "registered .*"; }
-before=$(registered)
+# --- Kelvane in the tray: a panel restart, the menu ---
 run_bg "$KELVANE" /tray
 pid=$LAST_PID
-host_expect 20 "registered .*" $((before + 1))
+wait_until 20 registered || fail "'kelvane /tray' registered no item"
 none_shown || fail "'kelvane /tray' mapped a window"
-
-stop_desktop_host
-start_desktop_host
-host_expect 10 "registered .*" $((before + 2))
+xfce4-panel --quit
+wait_until 10 eval '! sni_host_up' || fail "the panel did not quit"
+start_xfce_panel
+wait_until 20 registered || fail "Kelvane's item did not register with the restarted panel"
 
 xdotool mousemove 600 200
 sni_call ContextMenu 600 200
@@ -88,23 +73,16 @@ sleep 0.3 # the menu takes the keyboard after it is mapped
 xdotool key Up Return
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
-host_expect 10 "unregistered $(sni_item)"
+wait_until 10 eval '! registered' || fail "Kelvane's item stayed after Exit: $(sni_registered)"
 
-# --- no notification server: balloons are lost, nothing else changes ---
+# --- no notification server: balloons are lost, the icon registers ---
 stop_desktop_host
-start_desktop_host --tray-only
 : >"$OUT"
-before=$(registered)
-run_bg "$PROBE" --balloons >"$OUT" 2>"$E2E_TMP/probe.err"
-probe=$LAST_PID
+run_bg "$PROBE" >"$OUT" 2>"$E2E_TMP/probe.err"
 expect 'ShowBalloon 0'
 expect 'HideBalloon 0'
-host_expect 10 "registered .*" $((before + 1))
-sni_call ContextMenu 700 300
-expect 'Popup [0-9]+x[0-9]+\+[0-9]+\+[0-9]+ default=&Show'
-probe_menu_keys Up Return
-wait_exit "$probe" 10 || fail "probe did not end after Exit without a notification server: $(tr "\n" "|" <"$OUT")"
-[[ "$EXIT_STATUS" == 0 ]] || fail "probe ended with status $EXIT_STATUS without a notification server"
+wait_until 10 registered || fail "the probe's icon did not register without a notification server"
+sleep 1 # the bus refuses the balloons at once
 ! said 'Balloon.*' || fail "balloon events without a notification server: $(tr '\n' '|' <"$OUT")"
 
 ! host_said "notify app=Kelvane .*" || fail "Kelvane posted a notification: $(grep '^notify' "$HOST_LOG")"

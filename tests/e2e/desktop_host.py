@@ -1,16 +1,11 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A desktop's side of the session bus, for the end-to-end tests: a tray host
-# (org.kde.StatusNotifierWatcher, with a registered host) and a notification server
-# (org.freedesktop.Notifications). It appends one line per event to the file named on its
-# command line:
-#     registered <service> <sender>     an item registered
-#     unregistered <service>            its owner left the bus
+# A desktop's notification server (org.freedesktop.Notifications) for the end-to-end tests. It
+# appends one line per event to the file named on its command line:
 #     notify app=<a> id=<n> replaces=<r> urgency=<u> timeout=<t> actions=<k,...> summary=<s> body=<b>
 #     close <id>                        CloseNotification
-# and offers the test org.kelvane.TestHost beside them: Invoke(id, key) emits ActionInvoked,
-# Expire(id) emits NotificationClosed(id, 1). With --tray-only it is a tray host and no
-# notification server. The system's dbus and gi modules: /usr/bin/python3.
+# and offers the test org.kelvane.TestHost beside it: Invoke(id, key) emits ActionInvoked,
+# Expire(id) emits NotificationClosed(id, 1). The system's dbus and gi modules: /usr/bin/python3.
 import sys
 
 import dbus
@@ -18,15 +13,7 @@ import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
-WATCHER = "org.kde.StatusNotifierWatcher"
 NOTIFICATIONS = "org.freedesktop.Notifications"
-
-# Qt reads IsStatusNotifierHostRegistered through introspection: without the property
-# listed here it falls back to the XEmbed tray.
-WATCHER_XML = f"""<node><interface name="{WATCHER}">
-  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-</interface></node>"""
 
 log_file = open(sys.argv[1], "a", encoding="utf-8")
 
@@ -34,34 +21,6 @@ log_file = open(sys.argv[1], "a", encoding="utf-8")
 def say(line):
     log_file.write(line.replace("\n", "\\n") + "\n")
     log_file.flush()
-
-
-class Watcher(dbus.service.Object):
-    def __init__(self, bus):
-        super().__init__(bus, "/StatusNotifierWatcher")
-        self.items = {}
-        bus.add_signal_receiver(self.owner_changed, "NameOwnerChanged", "org.freedesktop.DBus")
-
-    @dbus.service.method("org.freedesktop.DBus.Introspectable", out_signature="s")
-    def Introspect(self):
-        return WATCHER_XML
-
-    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
-    def Get(self, interface, name):
-        return {"IsStatusNotifierHostRegistered": dbus.Boolean(True)}[name]
-
-    @dbus.service.method(WATCHER, in_signature="s", sender_keyword="sender")
-    def RegisterStatusNotifierItem(self, service, sender):
-        # An item names its bus name, or only its object path on the sender's connection.
-        name = service if not service.startswith("/") else sender + service
-        self.items[name] = sender
-        say(f"registered {name} {sender}")
-
-    def owner_changed(self, name, old, new):
-        for item, sender in list(self.items.items()):
-            if not new and name in (item, sender):
-                del self.items[item]
-                say(f"unregistered {item}")
 
 
 class Notifications(dbus.service.Object):
@@ -104,15 +63,14 @@ class Notifications(dbus.service.Object):
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    watcher, notifications = Watcher(bus), Notifications(bus)
-    # Names last: a client that sees them finds the objects in place.
-    owned = (WATCHER,) if "--tray-only" in sys.argv[2:] else (WATCHER, NOTIFICATIONS)
-    names = [dbus.service.BusName(name, bus, do_not_queue=True) for name in owned]
+    notifications = Notifications(bus)
+    # The name last: a client that sees it finds the object in place.
+    name = dbus.service.BusName(NOTIFICATIONS, bus, do_not_queue=True)
     say("host ready")
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, 15, loop.quit)
     loop.run()
-    del names, watcher, notifications
+    del name, notifications
 
 
 if __name__ == "__main__":

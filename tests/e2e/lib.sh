@@ -11,6 +11,7 @@ export XDG_CONFIG_HOME="$E2E_TMP/config"
 export TMPDIR="$E2E_TMP/tmp"
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$TMPDIR"
 mkdir -p "$XDG_CONFIG_HOME"
+INI="$XDG_CONFIG_HOME/Copperline.ini"
 # No session bus: Qt then uses the XEmbed tray protocol, which trayer hosts.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
@@ -168,37 +169,27 @@ EOF
         /org/freedesktop/DBus org.freedesktop.DBus.GetId || fail "the session bus did not start: $(cat "$E2E_TMP/bus.log")"
 }
 
-# start_desktop_host [--tray-only]: the tray host and notification server of desktop_host.py
-# on the session bus, logging to $HOST_LOG; HOST_PID is its pid. Returns once it owns its
-# names.
+# start_desktop_host: the notification server of desktop_host.py on the session bus, logging
+# to $HOST_LOG; HOST_PID is its pid. Returns once it owns its name.
 HOST_LOG="$E2E_TMP/host.log"
-host_ready() { [[ "$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null)" -gt "$1" ]]; }
 start_desktop_host() {
-    local before
-    before=$(grep -c '^host ready' "$HOST_LOG" 2>/dev/null || true)
     # The system's Python, which has the dbus and gi modules.
-    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" "$@" 2>>"$E2E_TMP/host.err" &
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/desktop_host.py" "$HOST_LOG" 2>>"$E2E_TMP/host.err" &
     HOST_PID=$!
     E2E_PIDS+=($HOST_PID)
-    wait_until 10 host_ready "${before:-0}" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
+    wait_until 10 grep -q '^host ready' "$HOST_LOG" || fail "the desktop host did not start: $(cat "$E2E_TMP/host.err")"
 }
 stop_desktop_host() { kill "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
-
-# host_said REGEX / host_count REGEX: a line of the host's log matches it whole / how many.
+# host_said REGEX: a line of the host's log matches it whole. host_expect SECONDS REGEX: waits for one.
 host_said() { grep -Eq "^$1\$" "$HOST_LOG"; }
-host_count() { grep -Ec "^$1\$" "$HOST_LOG" || true; }
-host_has() { [[ "$(host_count "$1")" -ge "$2" ]]; }
-# host_expect SECONDS REGEX [COUNT]: waits until COUNT (default 1) lines match.
-host_expect() {
-    wait_until "$1" host_has "$2" "${3:-1}" ||
-        fail "the host did not log '$2' (${3:-1}x); it logged: $(tr '\n' '|' <"$HOST_LOG")"
-}
-# sni_item: the bus name of the item registered last.
-sni_item() { awk '$1 == "registered" { name = $2 } END { print name }' "$HOST_LOG"; }
-# sni_call METHOD X Y: what a tray host calls on a click: Activate, ContextMenu or
-# SecondaryActivate, on the item registered last.
+host_expect() { wait_until "$1" host_said "$2" || fail "the host did not log '$2'; it logged: $(tr '\n' '|' <"$HOST_LOG")"; }
+# sni_call METHOD X Y: what a tray host calls on a click (Activate, ContextMenu or
+# SecondaryActivate) on the item the watcher lists last ("<bus name>/<path>" or "<bus name>").
 sni_call() {
-    dbus-send --session --type=method_call --print-reply --dest="$(sni_item)" /StatusNotifierItem \
+    local item path=/StatusNotifierItem
+    item=$(sni_registered | tail -n 1)
+    [[ "$item" != */* ]] || path="/${item#*/}"
+    dbus-send --session --type=method_call --print-reply --dest="${item%%/*}" "$path" \
         "org.kde.StatusNotifierItem.$1" "int32:$2" "int32:$3" >/dev/null
 }
 # host_call METHOD ARGS...: the host's own controls (Invoke, Expire).
@@ -207,32 +198,9 @@ host_call() {
         "org.kelvane.TestHost.$1" "${@:2}" >/dev/null
 }
 
-# --- Wayland ---
-# start_weston: a headless weston on a socket of its own; exports WAYLAND_DISPLAY and drops
-# DISPLAY, so that Qt picks its Wayland platform. --debug lets weston-debug read the scene
-# graph and weston-screenshooter take pictures.
-start_weston() {
-    local socket="kelvane-e2e-$$"
-    weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --socket="$socket" \
-        --idle-time=0 --no-config --debug >"$E2E_TMP/weston.log" 2>&1 &
-    E2E_PIDS+=($!)
-    wait_until 15 test -S "$XDG_RUNTIME_DIR/$socket" || fail "weston did not start: $(tail -5 "$E2E_TMP/weston.log")"
-    export WAYLAND_DISPLAY="$socket"
-    unset DISPLAY
-}
-# mapped_toplevels TITLE_REGEX: how many top-level windows of that title weston shows.
-mapped_toplevels() {
-    { weston-debug scene-graph 2>/dev/null || true; } | grep -Ec "role xdg_toplevel, .* top-level window '$1' of kelvane" || true
-}
-# wayland_screenshot FILE: the whole output.
-wayland_screenshot() {
-    local dir="$E2E_TMP/shots"
-    mkdir -p "$dir" && rm -f "$dir"/*.png
-    (cd "$dir" && timeout 10 weston-screenshooter) && mv "$dir"/*.png "$E2E_ARTIFACTS/$1"
-}
-
 # --- the program's own windows ---
-KELVANE_TITLE='^[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+$'
+MAIN_TITLE='[0-9]+\.[0-9]MB Kelvane v[0-9]+\.[0-9]+' SETUP_TITLE='Setup Auto Kelvane'
+KELVANE_TITLE="^$MAIN_TITLE\$"
 # How many main windows are on screen.
 shown_count() { { xdotool search --onlyvisible --name "$KELVANE_TITLE" 2>/dev/null || true; } | wc -l; }
 none_shown() { [[ "$(shown_count)" == 0 ]]; }
@@ -314,3 +282,181 @@ minor_faults() { awk '{print $10}' "/proc/$1/stat"; }
 # is in use now. Other programs' memory comes and goes while a test runs, so a peak just below
 # the usage of the moment is soon above it.
 usage_peak() { awk '/^MemTotal:/ {t = $2} /^MemAvailable:/ {a = $2} END {print ((1 - a / t) * 100 >= 2 ? 1 : 0)}' /proc/meminfo; }
+
+# --- a real panel's tray over D-Bus: the story both panels' tests tell ---
+# The panel's test defines, beside fail(): panel_icon (sets ICON_X, ICON_Y once the icon is
+# drawn and holds still), panel_click X Y left|right, panel_park (the pointer over nothing
+# drawn), panel_shot FILE [WxH+X+Y] (the screen the panel is on, or that part, as PPM),
+# panel_before_menu (readies a right click: a menu left open goes), panel_menu_box ("X Y W H"
+# of the menu the panel pops up; fails while none is up), panel_shown TITLE and panel_gone
+# TITLE (a window of that title on screen, or none), panel_close TITLE, and panel_hide (hides
+# the shown main window as that desktop does).
+PANEL_SHOTS="$E2E_TMP/shots" MENU="$E2E_TMP/shots/menu.ppm"
+LAYOUT_CHECKED='_Show Kelvane|-|Auto Kelvane Setup|Auto Kelvane [x]|-|E_xit' LAYOUT=""
+mkdir -p "$PANEL_SHOTS"
+sni_host_up() {
+    dbus-send --session --type=method_call --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:IsStatusNotifierHostRegistered | grep -q 'boolean true'
+}
+# start_xfce_panel: Xfce's panel with its Status Tray alone, the session's tray host; again
+# after "xfce4-panel --quit", a restart.
+start_xfce_panel() {
+    local config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+    export XDG_CACHE_HOME="$E2E_TMP/cache" NO_AT_BRIDGE=1
+    if [[ ! -d "$config" ]]; then
+        mkdir -p "$config"
+        cat >"$config/xfce4-panel.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="32"/>
+      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+EOF
+        run_bg /usr/lib/*/xfce4/xfconf/xfconfd >"$E2E_TMP/xfconfd.log" 2>&1
+    fi
+    run_bg xfce4-panel >>"$E2E_TMP/panel.log" 2>&1
+    wait_until 30 sni_host_up || fail "the panel's Status Tray is not on the bus: $(tr '\n' '|' <"$E2E_TMP/panel.log")"
+}
+panel_item() { sni_registered | tail -n 1; }
+panel_layout() { sni_menu_layout "$(panel_item)" 2>&1 | paste -sd '|'; }
+panel_unchecked() { [[ "$(panel_layout)" == "${LAYOUT_CHECKED/\[x\]/[ ]}" ]]; }
+
+# changed_box BEFORE AFTER any|light [GEOMETRY]: "X Y W H" around the pixels that differ
+# between the pictures (inside GEOMETRY), only those light in AFTER with "light"; fails when
+# none do.
+changed_box() {
+    local light=() crop=() both=() box
+    [[ "$3" != light ]] || light=(\( -clone 1 -grayscale Rec601Luma -threshold 78% \)) both=(-compose multiply -composite)
+    [[ -z "${4:-}" ]] || crop=(-crop "$4" +repage)
+    box=$(/usr/bin/convert "$1" "$2" "${crop[@]}" \( -clone 0,1 -compose difference -composite -fill white +opaque black \) \
+        "${light[@]}" -delete 0,1 "${both[@]}" -format %@ info: 2>/dev/null) || return 1
+    [[ "$box" =~ ^([1-9][0-9]*)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+    echo "${BASH_REMATCH[3]} ${BASH_REMATCH[4]} ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+# menu_drawn: the open menu's picture ($MENU) has rows that match the entries it exports
+# (LAYOUT) one for one, separators included; sets MENU_X, MENU_Y, MENU_W, MENU_H.
+menu_drawn() {
+    local box want
+    box=$(panel_menu_box) || return 1
+    read -r MENU_X MENU_Y MENU_W MENU_H <<<"$box"
+    panel_shot "$MENU" "${MENU_W}x$MENU_H+$MENU_X+$MENU_Y" || return 1
+    want=$(tr '|' '\n' <<<"$LAYOUT" | awk '{print ($0 == "-" ? "separator" : "item")}' | paste -sd ' ')
+    [[ "$(menu_rows "$MENU" | cut -d' ' -f1 | paste -sd ' ')" == "$want" ]]
+}
+# open_menu: right-clicks the icon until the panel's menu is up and waits until it is drawn;
+# LAYOUT is the menu the item exports just before.
+open_menu() {
+    local attempt
+    for attempt in 1 2 3; do
+        panel_before_menu
+        wait_until 10 panel_icon || return 1
+        LAYOUT=$(panel_layout)
+        panel_click "$ICON_X" "$ICON_Y" right
+        panel_park
+        wait_until 5 panel_menu_box && break
+    done
+    wait_until 5 menu_drawn
+}
+# row_of LABEL: "TOP BOTTOM" of that entry's row in the picture of the open menu.
+row_of() {
+    local n
+    n=$(tr '|' '\n' <<<"$LAYOUT" | grep -nxF "$1" | cut -d: -f1)
+    [[ -n "$n" ]] && menu_rows "$MENU" | sed -n "${n}p" | cut -d' ' -f2-
+}
+# choose LABEL: a left click on that row of the open menu, which then closes.
+choose() {
+    local top bottom
+    read -r top bottom < <(row_of "$1") || fail "no row '$1' in the menu: $LAYOUT"
+    panel_click $((MENU_X + MENU_W / 2)) $((MENU_Y + (top + bottom) / 2)) left
+    panel_park
+    wait_until 10 eval '! panel_menu_box >/dev/null' || fail "the menu stayed open after a click on '$1'"
+}
+# check_column LABEL: how dark the check column of that row is (0 black, 255 white).
+check_column() {
+    local top bottom
+    read -r top bottom < <(row_of "$1")
+    /usr/bin/convert "$MENU" +repage -crop "26x$((bottom - top + 1))+0+$top" -colorspace Gray -format '%[fx:int(mean * 255)]' info:
+}
+
+# panel_story KELVANE...: "/tray" with a peak below the usage (a release of 32 MB, 64 MiB
+# written, at each refresh): the icon is drawn and releases run; a right click opens the menu
+# as exported ("Auto Kelvane" checked); choosing "Auto Kelvane" clears the mark, drawn lighter
+# next time, and stops the releases; "Auto Kelvane Setup" opens the setup window; a left click
+# and "Show Kelvane" show the window. PANEL_PID is the program's pid, PANEL_ITEM its item once the
+# releases stopped.
+panel_story() {
+    local attempt checked_column column faults
+    printf '[Settings]\nAutoKelvanePeak=%s\nAutoKelvaneMB=32\n' "$(usage_peak)" >"$INI"
+    run_bg "$@" /tray 2>>"$E2E_TMP/kelvane.log"
+    PANEL_PID=$LAST_PID
+    wait_until 20 panel_icon || fail "no icon drawn in the panel"
+    wait_until 30 eval '(($(peak_rss_mb "$PANEL_PID") >= 64))' || fail "no automatic release of 64 MiB from the tray"
+
+    # A release may take the icon away, and the menu with it: right after one ends the next
+    # is furthest off; try again when it came all the same.
+    for attempt in 1 2 3 4 5; do
+        wait_until 10 panel_shown "$MAIN_TITLE" || true
+        wait_until 30 panel_gone "$MAIN_TITLE" || fail "the window did not go back to the tray after a release"
+        open_menu || continue
+        [[ "$LAYOUT" == "$LAYOUT_CHECKED" ]] || fail "the exported menu is $LAYOUT"
+        choose 'Auto Kelvane [x]'
+        /usr/bin/convert "$MENU" "$E2E_ARTIFACTS/${PANEL}_menu.png"
+        checked_column=$(check_column 'Auto Kelvane [x]')
+        wait_until 3 panel_unchecked && break
+    done
+    panel_unchecked || fail "'Auto Kelvane' not turned off in $attempt attempts; the menu exported when last opened: $LAYOUT;" \
+        "the menu drawn: $(menu_rows "$MENU" 2>&1 | paste -sd ' ')"
+    # A release under way when the click came runs to its end; then over two refreshes (3 s
+    # apart) nothing is written (a release writes 16384 pages) and the item stays.
+    quiet() {
+        local before
+        before=$(minor_faults "$PANEL_PID")
+        sleep 0.5
+        panel_gone "$MAIN_TITLE" && (($(minor_faults "$PANEL_PID") - before < 1000))
+    }
+    wait_until 30 quiet || fail "a release went on after 'Auto Kelvane' was unchecked"
+    PANEL_ITEM=$(panel_item) faults=$(minor_faults "$PANEL_PID")
+    ! wait_until 8 eval '(($(minor_faults "$PANEL_PID") - faults >= 8192))' ||
+        fail "a release after 'Auto Kelvane' was unchecked: $(($(minor_faults "$PANEL_PID") - faults)) page faults"
+    [[ "$(panel_item)" == "$PANEL_ITEM" ]] || fail "the item $PANEL_ITEM went with 'Auto Kelvane' off: $(panel_item)"
+
+    open_menu || fail "a right click opened no menu"
+    panel_unchecked || fail "the menu opened again is $(panel_layout)"
+    column=$(check_column 'Auto Kelvane [ ]')
+    ((column >= checked_column + 10)) || fail "the check column is drawn as dark as before ($column, checked $checked_column)"
+    choose 'Auto Kelvane Setup'
+    wait_until 10 panel_shown "$SETUP_TITLE" || fail "'Auto Kelvane Setup' opened no setup window"
+    panel_close "$SETUP_TITLE"
+    wait_until 10 panel_gone "$SETUP_TITLE" || fail "the setup window did not close"
+    panel_gone "$MAIN_TITLE" || fail "the setup window's close left the main window shown"
+
+    wait_until 10 panel_icon || fail "no icon after the setup window closed"
+    panel_click "$ICON_X" "$ICON_Y" left
+    wait_until 10 panel_shown "$MAIN_TITLE" || fail "a left click on the icon showed no window"
+    panel_hide
+    open_menu || fail "no menu after the window was hidden"
+    choose '_Show Kelvane'
+    wait_until 10 panel_shown "$MAIN_TITLE" || fail "'Show Kelvane' showed no window"
+    panel_hide
+}
+# panel_exit: "Exit" from the menu ends the program with 0, stored as not in the tray.
+panel_exit() {
+    open_menu || fail "no menu for Exit"
+    choose E_xit
+    wait_exit "$PANEL_PID" 10 || fail "'Exit' did not end Kelvane"
+    [[ "$EXIT_STATUS" == 0 ]] || fail "'Exit' ended Kelvane with status $EXIT_STATUS"
+    grep -qx 'KelvaneTray=0' "$INI" || fail "Copperline.ini after Exit: $(cat "$INI")"
+}

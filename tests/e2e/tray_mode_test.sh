@@ -3,13 +3,15 @@
 # Living in the tray, under a real window manager: "kelvane /tray" (or --tray, or /TRAY among
 # other words) starts with its icon in the panel and no window; a left click on the icon
 # shows the window centred and active and takes the icon away; minimising hides the window
-# and brings the icon back; "Exit" in the icon's menu ends the program, which stores the
-# normal window state, as SIGHUP does. A normal start shows the window at its fixed size and
+# and brings the icon back; "Auto Kelvane Setup" in the icon's menu opens the dialog with the
+# stored values, where a click on the amount bar's right arrow changes the amount, stored when
+# the window manager closes the dialog (drags, steps and what each bar shows are the dialog's
+# unit tests' part); "Exit" in the icon's menu ends the program, which stores the normal
+# window state, as SIGHUP does. A normal start shows the window at its fixed size and
 # opens the credits address with the desktop's handler, and the window manager's close ends
 # the program the same way as "Exit".
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
-INI="$XDG_CONFIG_HOME/Copperline.ini"
 
 is_active() { [[ "$(xdotool getactivewindow 2>/dev/null)" == "$1" ]]; }
 # withdrawn ID: the window manager has dropped the window from its client list, as it does
@@ -18,6 +20,8 @@ withdrawn() { ! wmctrl -l | grep -qi "^0x0*$(printf %x "$1") "; }
 frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS | grep -q '= [0-9]'; }
 stored_state() { grep -qx "KelvaneTray=$1" "$INI" 2>/dev/null; }
 
+# A peak no usage reaches: no automatic release while the test runs.
+printf '[Settings]\nAutoKelvanePeak=99\nAutoKelvaneMB=256\n' >"$INI"
 start_xvfb
 start_openbox
 start_trayer
@@ -54,9 +58,25 @@ wait_until 10 withdrawn "$win" ||
     fail "the minimised window was iconified, not hidden: $(wmctrl -l)"
 wait_tray_icon 10 kelvane || fail "no icon in the panel after minimising"
 
-# --- right click: the menu; Up from no selection reaches Exit ---
+# --- the menu's second item (it opens with nothing selected) opens the setup dialog ---
 open_tray_menu || fail "a right click on the icon opened no menu"
 screenshot tray_menu.png
+xdotool key Down Down Return
+dlg=$(wait_for_window 10 "^$SETUP_TITLE\$") || fail "'Auto Kelvane Setup' opened no dialog"
+size=$(xdotool getwindowgeometry "$dlg" | awk '/Geometry/ {print $2}')
+[[ "$size" == 249x105 ]] || fail "the dialog's client area is $size, not 249x105"
+sleep 0.5
+# One step right on the amount bar; closing stores both values.
+xdotool mousemove --window "$dlg" 233 70 click 1
+sleep 0.5
+screenshot setup_changed.png "$dlg"
+wmctrl -i -c "$dlg"
+stored() { grep -qx 'AutoKelvanePeak=99' "$INI" && grep -qx 'AutoKelvaneMB=257' "$INI"; }
+wait_until 10 stored || fail "Copperline.ini after closing the dialog: $(tr '\n' '|' <"$INI")"
+wait_until 10 eval '! xdotool search --onlyvisible --name "^$SETUP_TITLE\$"' || fail "the dialog stayed on screen"
+
+# --- right click: the menu; Up from no selection reaches Exit ---
+open_tray_menu || fail "a right click on the icon opened no menu"
 xdotool key Up Return
 wait_exit "$pid" 10 || fail "kelvane did not end after Exit"
 [[ "$EXIT_STATUS" == 0 ]] || fail "Exit ended kelvane with status $EXIT_STATUS"
@@ -96,4 +116,4 @@ wmctrl -i -c "$win"
 wait_exit "$pid" 10 || fail "kelvane did not end after the window manager's close"
 [[ "$EXIT_STATUS" == 0 ]] || fail "the window manager's close ended kelvane with status $EXIT_STATUS"
 stored_state 0 || fail "Copperline.ini after the close: $(cat "$INI" 2>/dev/null)"
-echo "PASS: tray start (/tray, --tray, -q /TRAY), show, minimise, menu Exit, SIGHUP, credits '$address', window manager close"
+echo "PASS: tray start (/tray, --tray, -q /TRAY), show, minimise, setup 256 -> 257 stored, menu Exit, SIGHUP, credits '$address', window manager close"

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A form that puts its icon in the notification area through clsSystray and prints, one line
-// each, what comes back: the component's balloon events, the tray popup opening
-// ("Popup 120x52+900+20 default=&Show"), and the outcome of adding and removing
-// the icon and of the balloons that --balloons posts. The tray menu's "E&xit" ends it; so does a time limit.
+// each, what comes back: the component's balloon events and the outcome of adding the icon
+// and of the balloons it posts. It ends when stopped, or at a time limit.
 #include "systray/clsSystray.h"
 #include "toolkit/form.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -33,28 +29,6 @@ QIcon probeIcon()
     return QIcon(picture);
 }
 
-// Reports the popup's place on screen once it is shown.
-class PopupReporter final : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        auto *menu = qobject_cast<QMenu *>(watched);
-        if (menu && event->type() == QEvent::Show) {
-            const QRect g = menu->geometry();
-            const QAction *bold = menu->defaultAction();
-            say(QStringLiteral("Popup %1x%2+%3+%4 default=%5")
-                    .arg(g.width())
-                    .arg(g.height())
-                    .arg(g.x())
-                    .arg(g.y())
-                    .arg(bold ? bold->text() : QStringLiteral("(none)")));
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -65,16 +39,6 @@ int main(int argc, char **argv)
     toolkit::Form owner;
     owner.setWindowTitle(QStringLiteral("Tray probe"));
     owner.setWindowIcon(probeIcon());
-    auto *mnuTray = new QMenu(&owner);
-    mnuTray->setObjectName(QStringLiteral("mnuTray"));
-    mnuTray->menuAction()->setVisible(false);
-    QAction *mnuDefault = mnuTray->addAction(QStringLiteral("&Show"));
-    mnuDefault->setObjectName(QStringLiteral("mnuDefault"));
-    mnuTray->addSeparator();
-    QAction *mnuExit = mnuTray->addAction(QStringLiteral("E&xit"));
-    PopupReporter reporter;
-    mnuTray->installEventFilter(&reporter);
-
     auto *tray = new clsSystray;
     const auto plain = [](const char *name) { return [name] { say(QLatin1String(name)); }; };
     QObject::connect(tray, &clsSystray::BalloonClicked, plain("BalloonClicked"));
@@ -84,21 +48,15 @@ int main(int argc, char **argv)
 
     say(QStringLiteral("SetOwner %1").arg(tray->SetOwner(&owner)));
     say(QStringLiteral("AddIconToTray %1").arg(tray->AddIconToTray(owner.iconHandle(), QStringLiteral("Tray probe"), true)));
-    if (argc > 1 && QByteArray(argv[1]) == "--balloons") {
-        // A warning withdrawn at once, before the desktop can have answered, then an error.
-        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Memory is low"), QStringLiteral("Tray probe"), 2, 5000)));
-        say(QStringLiteral("HideBalloon %1").arg(tray->HideBalloon()));
-        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Out of memory"), QStringLiteral("Tray probe"), 3 + 16, 60000)));
-        // A click on it brings a plain information balloon.
-        QObject::connect(tray, &clsSystray::BalloonClicked, tray, [tray] {
-            say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Freed"), QStringLiteral("Tray probe"), 1, 0)));
-        });
-    }
-
-    QObject::connect(mnuExit, &QAction::triggered, [tray] {
-        say(QStringLiteral("RemoveIconFromTray %1").arg(tray->RemoveIconFromTray()));
-        QCoreApplication::quit();
+    // A warning withdrawn at once, before the desktop can have answered, then an error.
+    say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Memory is low"), QStringLiteral("Tray probe"), 2, 5000)));
+    say(QStringLiteral("HideBalloon %1").arg(tray->HideBalloon()));
+    say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Out of memory"), QStringLiteral("Tray probe"), 3 + 16, 60000)));
+    // A click on it brings a plain information balloon.
+    QObject::connect(tray, &clsSystray::BalloonClicked, tray, [tray] {
+        say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Freed"), QStringLiteral("Tray probe"), 1, 0)));
     });
+
     QTimer::singleShot(100000, &app, [] {
         say(QStringLiteral("Time limit"));
         QCoreApplication::exit(3);

@@ -3,9 +3,7 @@
 // (zwlr_virtual_pointer_manager_v1) for the program's whole life, driven by commands on
 // standard input, one a line:
 //   move X Y          the pointer to (X, Y) of the output layout
-//   press BUTTON      BUTTON: left, right or middle
-//   release BUTTON
-//   click X Y BUTTON  a move, a pause, a press, a pause and a release
+//   click X Y BUTTON  a move, a pause, a press, a pause and a release; BUTTON: left or right
 // Each command is answered on standard output with "ok" once the compositor has handled it
 // (a round trip after the frame), or with "error: ..."; a broken connection ends the program
 // with status 1. Usage: virtual_pointer LAYOUT_WIDTH LAYOUT_HEIGHT
@@ -79,8 +77,6 @@ static uint32_t button_code(const char *name)
         return BTN_LEFT;
     if (strcmp(name, "right") == 0)
         return BTN_RIGHT;
-    if (strcmp(name, "middle") == 0)
-        return BTN_MIDDLE;
     return 0;
 }
 
@@ -109,18 +105,13 @@ static int set_button(struct wl_display *display, struct pointer_state *state, u
 // is gone.
 static int run_command(struct wl_display *display, struct pointer_state *state, const char *line)
 {
-    char verb[16], name[16];
+    char name[16];
     unsigned x, y;
     int connected = 1;
     if (sscanf(line, "move %u %u", &x, &y) == 2) {
         if (x >= state->width || y >= state->height)
             return 0;
         connected = move_to(display, state, x, y);
-    } else if (sscanf(line, "%15s %15s", verb, name) == 2 && (strcmp(verb, "press") == 0 || strcmp(verb, "release") == 0)) {
-        const uint32_t code = button_code(name);
-        if (!code)
-            return 0;
-        connected = set_button(display, state, code, strcmp(verb, "press") == 0);
     } else if (sscanf(line, "click %u %u %15s", &x, &y, name) == 3) {
         const uint32_t code = button_code(name);
         if (!code || x >= state->width || y >= state->height)
