@@ -73,16 +73,14 @@ wait_exit "$LAST_PID" 20 || fail "Ctrl-C did not end --free 2000"
 tray_run "$PORTABLE/kelvane.exe"
 
 # --- the login start, from the console program: the windowed program with /tray ---
-console --autostart
-[[ "$status" == 0 && "$out" == off ]] || fail "--autostart on a fresh prefix: '$out' '$err'"
-console --autostart on
-expected="\"$(winepath -w "$PORTABLE/kelvane.exe" | tr -d '\r')\" /tray"
-[[ "$status" == 0 && "$(reg_value "$RUN_KEY" Kelvane)" == "$expected" ]] ||
-    fail "--autostart on: status $status, the Run value '$(reg_value "$RUN_KEY" Kelvane)', not '$expected'"
-console --autostart
-[[ "$out" == on ]] || fail "--autostart after on: '$out'"
-console --autostart off
-[[ "$status" == 0 && -z "$(reg_value "$RUN_KEY" Kelvane)" ]] || fail "--autostart off left '$(reg_value "$RUN_KEY" Kelvane)'"
+# Each step: the word after --autostart, what it reports, the Run value after it.
+run_value="\"$(winepath -w "$PORTABLE/kelvane.exe" | tr -d '\r')\" /tray"
+for step in "|off|" "on||$run_value" "|on|$run_value" "off||"; do
+    IFS='|' read -r word report value <<<"$step"
+    console --autostart ${word:+"$word"}
+    [[ "$status" == 0 && "$out" == "$report" && "$(reg_value "$RUN_KEY" Kelvane)" == "$value" ]] ||
+        fail "--autostart $word: status $status, '$out' '$err', the Run value '$(reg_value "$RUN_KEY" Kelvane)'"
+done
 
 # --- the installer: silent, into the user's program folder, without the login start ---
 programs=$(unix_path "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/Programs/Kelvane
