@@ -31,18 +31,14 @@ struct ReleaseWindowTest : ::testing::Test, EnglishLocale, KelvaneRig
         EXPECT_EQ(window.cancelButton(), nullptr);
         EXPECT_TRUE(slider()->isEnabled());
         EXPECT_TRUE(timer1()->isEnabled());
-        EXPECT_EQ(barLabel(), QStringLiteral("37.5%"));
-        EXPECT_EQ(bar()->geometry(), QRect(-2, -2, 69, 24)); // the free share again
+        EXPECT_EQ(bar()->geometry(), QRect(-2, -2, 69, 24)); // the closing refresh: the free share
     }
 };
 
-// The idle caption shows the amount as a plain number. During a run a refresh may clamp the
-// slider, but "&Stop" stays so the next click stops the run instead of starting another.
+// During a run a refresh may clamp the slider, but "&Stop" stays so the next click stops the
+// run instead of starting another. (The idle caption's digits: formKelvane_status_test.)
 TEST_F(ReleaseWindowTest, captionFollowsTheClampedAmountAndKeepsStopDuringARun)
 {
-    ASSERT_TRUE(slider()->setMaximum(32767) && slider()->setValue(32767));
-    EXPECT_EQ(button()->text(), QStringLiteral("Free 32767 MB")); // no digit grouping
-
     ASSERT_TRUE(slider()->setValue(600));
     QString captionAfterClamp;
     blocks.onMake = [&](int call) {
@@ -82,10 +78,9 @@ TEST_F(ReleaseWindowTest, everyStepShowsTheRunningStateAndProgressThenTheIdleSta
 
     // 183 px of Picture1 times 1/4 to 4/4; two pixels up and left; height kept.
     EXPECT_EQ(bars, (std::vector<QRect>{{-2, -2, 46, 24}, {-2, -2, 92, 24}, {-2, -2, 137, 24}, {-2, -2, 183, 24}}));
-    // The start caption is written, and the first status display replaces it at once.
-    ASSERT_GE(titles.size(), 2);
+    // The start caption is written; the steps above saw the status display replace it.
+    ASSERT_FALSE(titles.isEmpty());
     EXPECT_EQ(titles.at(0).at(0).toString(), QStringLiteral("Trying to Kelvane..."));
-    EXPECT_EQ(titles.at(1).at(0).toString(), QStringLiteral("768.0MB Kelvane v1.0"));
     EXPECT_EQ(kernel.extendedCalls - probesBefore, 1 + 4 + 1); // before the loop, per step, closing refresh
     expectIdle(4);
 }

@@ -40,26 +40,19 @@ TEST_F(StatusWindowTest, workedExampleThenAFailedProbeKeepsWhatNeedsTheTotalAndW
     EXPECT_EQ(window.memInfo(), memory::MemoryInfo{});
 }
 
-TEST_F(StatusWindowTest, arabicAndPersianDigitsInEveryFigure)
+// One locale of its own digits: every figure takes the locale's (which digits a locale has is
+// the locale's business).
+TEST_F(StatusWindowTest, arabicDigitsInEveryFigure)
 {
-    struct Row
-    {
-        QLocale locale;
-        QString button;
-    };
-    for (const Row &row : { Row { QLocale(QLocale::Arabic, QLocale::Egypt), QStringLiteral("Free ١٢٣٤ MB") },
-             Row { QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("Free ۱۲۳۴ MB") } }) {
-        SCOPED_TRACE(row.locale.name().toStdString());
-        QLocale::setDefault(row.locale);
-        window.RefreshStatus();
-        ASSERT_TRUE(slider()->setValue(0) && slider()->setValue(1234));
-        EXPECT_EQ(button()->text(), row.button);
-        // The version in the title is a name, not a figure.
-        for (const QString &text : { label("lblStatus")->text(), label("lblStatus")->toolTip(),
-                 window.windowTitle().remove(QStringLiteral(" v1.0")), label("lblKelvane")->text(),
-                 label("lblKelvane")->toolTip() })
-            EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[0-9]")))) << qPrintable(text);
-    }
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    window.RefreshStatus();
+    ASSERT_TRUE(slider()->setValue(0) && slider()->setValue(1234));
+    EXPECT_EQ(button()->text(), QStringLiteral("Free ١٢٣٤ MB")); // no grouping either
+    // The version in the title is a name, not a figure.
+    for (const QString &text : { label("lblStatus")->text(), label("lblStatus")->toolTip(),
+             window.windowTitle().remove(QStringLiteral(" v1.0")), label("lblKelvane")->text(),
+             label("lblKelvane")->toolTip() })
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[0-9]")))) << qPrintable(text);
 }
 
 // From 1 to 16 TiB the status line keeps its text, its place and its size, on one line in a
