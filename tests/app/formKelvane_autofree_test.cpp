@@ -51,10 +51,10 @@ TEST_F(AutoFreeTest, triggerMatrix)
         shown ? window.HideTray() : window.ShowTray();
         kernel.setPhysMB(totalMB, availMB);
         EXPECT_EQ(refreshTakes(), releases ? 10 : 0);
-        // An automatic release ends where it began: in the tray, everything given back.
+        // An automatic release ends where it began: in the tray (the blocks go back as in any
+        // release, release_engine_test).
         EXPECT_EQ(window.isVisible(), shown);
         EXPECT_EQ(inTray(), !shown);
-        EXPECT_EQ(blocks.live(), 0);
         EXPECT_TRUE(timer1()->isEnabled() || !releases);
         timer1()->setEnabled(false);
     }
