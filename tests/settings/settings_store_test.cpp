@@ -94,8 +94,7 @@ TEST_F(SettingsStoreTest, aNewLineTakesTheFileLineEnding)
         { "[Main]\r\nold=1\r\n", "[Main]\r\nold=1\r\nk=5\r\n" },
         { "[Main]\r\nold=1", "[Main]\r\nold=1\r\nk=5\r\n" },
         { "[Main]\r\nold=1\r", "[Main]\r\nold=1\r\nk=5\r\n" },
-        { "[Other]\r\nx=1", "[Other]\r\nx=1\r\n[Main]\r\nk=5\r\n" },
-        { "; a comment\r\n", "; a comment\r\n[Main]\r\nk=5\r\n" },
+        { "; a comment\r\n[Other]\r\nx=1", "; a comment\r\n[Other]\r\nx=1\r\n[Main]\r\nk=5\r\n" },
     };
     for (const auto &[before, after] : rows) {
         SCOPED_TRACE(before.toStdString());
