@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file with arbitrary bytes in it. Input: section, key, value, and a second
 // section and key, each ended by a 0xFF byte (which no UTF-8 text holds), then the file's
-// bytes. Reading must cope with anything. Saving must succeed exactly for the names and values
-// the store can hold, in a file that is text (no NUL byte, no UTF-16 byte order mark); it must
-// read back as given, leave a second key as it read, and change no byte outside the one line
-// of the key (new lines come in whole); a refused save changes nothing.
+// bytes. Reading must cope with anything; a file that is not text (a NUL byte, a UTF-16 byte
+// order mark) reads as empty. Saving must succeed exactly for the names and values the store
+// can hold, in a file that is text; it must read back as given, leave a second key as it read,
+// and change no byte outside the one line of the key (new lines come in whole); a refused save
+// changes nothing.
 #include "fuzz_support.h"
 
 #include "settings/settings_store.h"
@@ -75,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(saved == (storable(section, key, value) && isText(before)) && (saved || after == before),
                "save of [%s] '%s' = '%s' returned %d", utf8(section).c_str(), utf8(key).c_str(), utf8(value).c_str(),
                saved);
+    FUZZ_CHECK(isText(before) || otherBefore == absent, "[%s] '%s' read from a file that is not text",
+               utf8(otherSection).c_str(), utf8(otherKey).c_str());
     if (!saved)
         return 0;
     FUZZ_CHECK(settings::GetSetting(application, section, key, absent) == value, "[%s] '%s' = '%s' reads back",

@@ -33,25 +33,21 @@ struct LinuxKernel32Test : ::testing::Test
     QTemporaryDir dir;
 };
 
-TEST_F(LinuxKernel32Test, mapsMeminfoAndStatmOntoTheRecordAndAnUnreadableFileToZeros)
+TEST_F(LinuxKernel32Test, mapsMeminfoAndStatmOntoTheRecordAndAMissingFileToZeros)
 {
     const QByteArray meminfo = path("meminfo", sample);
     const QByteArray statm = path("statm", "1000 200 100 1 0 50 0\n");
     LinuxKernel32 kernel(meminfo.constData(), statm.constData());
     const MemoryInfo info = GetMemoryStatus(kernel);
-    EXPECT_EQ(info.TotalPhys.toDouble(), 16384000.0 * 1024);
-    EXPECT_EQ(info.AvailPhys.toDouble(), 8192000.0 * 1024);
+    // The physical figures of any text, and an empty file: fuzz_meminfo.
     EXPECT_EQ(info.MemoryLoad, 50);
     EXPECT_EQ(info.TotalPageFile.toDouble(), (16384000.0 + 2048000.0) * 1024);
     EXPECT_EQ(info.AvailPageFile.toDouble(), 0.0); // over-committed: floored at 0
     EXPECT_EQ(info.AvailVirtual.toDouble(), info.TotalVirtual.toDouble() - 1000.0 * 4096);
     EXPECT_GT(info.TotalVirtual.toDouble(), 0.0);
 
-    const QByteArray empty = path("empty", "");
-    for (const char *unreadable : {"/nonexistent/meminfo", empty.constData()}) {
-        LinuxKernel32 broken(unreadable);
-        EXPECT_EQ(GetMemoryStatus(broken), MemoryInfo{}) << unreadable;
-    }
+    LinuxKernel32 broken("/nonexistent/meminfo");
+    EXPECT_EQ(GetMemoryStatus(broken), MemoryInfo{});
 }
 
 // Figures the kernel would never write, but which must not wrap around to small ones.

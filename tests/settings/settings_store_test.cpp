@@ -6,11 +6,8 @@
 
 #include <QDir>
 
-#include <array>
 #include <functional>
 #include <gtest/gtest.h>
-#include <limits>
-#include <string_view>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -19,41 +16,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr double inf = std::numeric_limits<double>::infinity();
-
-TEST(SettingsConversions, longShortAndLeadingNumber)
-{
-    // Text, toLong, toShort, leadingNumber.
-    const std::tuple<QString, std::optional<std::int32_t>, std::optional<std::int16_t>, double> rows[] = {
-        { u"1"_s, 1, 1, 1 }, { u"1.0"_s, 1, 1, 1 }, { u"1abc"_s, {}, {}, 1 }, { u" 1"_s, 1, 1, 1 },
-        { u" \t+7 \t"_s, 7, 7, 7 }, { u""_s, {}, {}, 0 }, { u"abc"_s, {}, {}, 0 }, { u"1e1"_s, {}, {}, 10 },
-        { u"94.5"_s, 94, 94, 94.5 }, { u"95.5"_s, 96, 96, 95.5 }, { u"-0.5"_s, 0, 0, -0.5 },
-        { u"2.5000001"_s, 3, 3, 2.5000001 }, { u".5"_s, 0, 0, 0.5 }, { u"5."_s, 5, 5, 5 },
-        { u"0.49999999999999999999"_s, 0, 0, 0.5 }, // decided on the digits, not through a double
-        { u"32767.5"_s, 32768, {}, 32767.5 }, { u"-32768.5"_s, -32768, -32768, -32768.5 },
-        { u"2147483647"_s, 2147483647, {}, 2147483647 }, { u"2147483647.5"_s, {}, {}, 2147483647.5 },
-        { u"-2147483648.5"_s, INT32_MIN, {}, -2147483648.5 }, { u"0000000000000000000000000042"_s, 42, 42, 42 },
-        { QString(5000, u'9'), {}, {}, inf }, { u"\n1 2\t3"_s, {}, {}, 123 }, { u"1.5D2"_s, {}, {}, 150 },
-        { u"2e"_s, {}, {}, 2 }, { u"\u0663"_s, {}, {}, 0 }, // a digit, but not an ASCII one
-        { u"-1e99999999999999999999"_s, {}, {}, -inf }, { u"1e-400"_s, {}, {}, 0 },
-    };
-    for (const auto &[text, asLong, asShort, leading] : rows) {
-        SCOPED_TRACE(text.left(40).toStdString());
-        EXPECT_EQ(toLong(text), asLong);
-        EXPECT_EQ(toShort(text), asShort);
-        EXPECT_EQ(leadingNumber(text), leading);
-    }
-}
-
+// toLong, toShort and leadingNumber: fuzz_settings_numbers, against a reading of its own.
 const QString app = u"Copperline"_s;
-
-QByteArray utf16(const char *latin1, bool bigEndian)
-{
-    QByteArray out;
-    for (const char *c = latin1; *c; ++c)
-        out += bigEndian ? QByteArray(1, '\0') + *c : *c + QByteArray(1, '\0');
-    return out;
-}
 
 // The file lives in a folder that does not exist yet: the first write must create it.
 struct SettingsStoreTest : ::testing::Test, SettingsFolder
@@ -130,8 +94,7 @@ TEST_F(SettingsStoreTest, aNewLineTakesTheFileLineEnding)
         { "[Main]\r\nold=1\r\n", "[Main]\r\nold=1\r\nk=5\r\n" },
         { "[Main]\r\nold=1", "[Main]\r\nold=1\r\nk=5\r\n" },
         { "[Main]\r\nold=1\r", "[Main]\r\nold=1\r\nk=5\r\n" },
-        { "[Other]\r\nx=1", "[Other]\r\nx=1\r\n[Main]\r\nk=5\r\n" },
-        { "; a comment\r\n", "; a comment\r\n[Main]\r\nk=5\r\n" },
+        { "; a comment\r\n[Other]\r\nx=1", "; a comment\r\n[Other]\r\nx=1\r\n[Main]\r\nk=5\r\n" },
     };
     for (const auto &[before, after] : rows) {
         SCOPED_TRACE(before.toStdString());
@@ -141,34 +104,14 @@ TEST_F(SettingsStoreTest, aNewLineTakesTheFileLineEnding)
     }
 }
 
-TEST_F(SettingsStoreTest, oddValuesRoundTripAndTheFirstSaveCreatesFolderAndFile)
+// What a value may hold, and which names and values are refused: fuzz_settings_store.
+TEST_F(SettingsStoreTest, theFirstSaveCreatesFolderAndFileAndLeavesNoTemporary)
 {
     ASSERT_TRUE(save(u"k"_s, u"12"_s));
-    EXPECT_EQ(contents(), "[Main]\nk=12\n");
-    for (const QString &value : { u""_s, u" lead"_s, u"trail\t"_s, u"\"quoted\""_s, u"say \"hi\""_s, u"\\"_s,
-             u"end\\"_s, u"\" \\\" \""_s, u"\""_s, u"a, b"_s, u"@Variant(\\0)"_s, u"Größe ✓"_s, u";x"_s }) {
-        ASSERT_TRUE(save(u"k"_s, value)) << value.toStdString();
-        EXPECT_EQ(get(u"k"_s), value);
-    }
-    // Only the file itself: the temporary file of each write is gone.
+    ASSERT_TRUE(save(u"k"_s, u"13"_s));
+    EXPECT_EQ(contents(), "[Main]\nk=13\n");
     EXPECT_EQ(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList { u"Copperline.ini"_s });
-}
-
-TEST_F(SettingsStoreTest, whatCannotBeStoredIsRefusedAndNothingWritten)
-{
-    write("[Main]\nk=1\n");
-    using namespace std::string_view_literals;
-    const std::array<std::u16string_view, 3> rows[] = {
-        { u"Main", u"k", u"a\nb" }, { u"Main", u"k", u"a\rb" }, { u"Main", u"k", u"a\0b"sv }, { u"Main", u"a=b", u"1" },
-        { u"Main", u"[a", u"1" }, { u"Main", u"", u"1" }, { u"Main", u" k", u"1" }, { u"Main", u";k", u"1" },
-        { u"Main", u"k\0"sv, u"1" }, { u"Ma]in", u"k", u"1" }, { u"Main ", u"k", u"1" },
-    };
-    const auto text = [](std::u16string_view view) { return QString::fromUtf16(view.data(), qsizetype(view.size())); };
-    for (const auto &[section, key, value] : rows) {
-        EXPECT_FALSE(save(text(key), text(value), text(section))) << text(key).toStdString();
-        EXPECT_EQ(contents(), "[Main]\nk=1\n");
-    }
 }
 
 TEST_F(SettingsStoreTest, unreadableFileGivesDefaultAndIsNeverReplaced)
@@ -176,14 +119,7 @@ TEST_F(SettingsStoreTest, unreadableFileGivesDefaultAndIsNeverReplaced)
     const std::function<void()> makeUnreadable[] = {
         [&] { write("[Main]\nk=1\n" + QByteArray(4 * 1024 * 1024, '#')); },
         [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(file()).constData(), 0600), 0); }, // a plain open would block
-        [&] { ASSERT_TRUE(QDir().mkpath(file())); },
-        // Not UTF-8 text: UTF-16 and UTF-32 with their byte order marks, and NUL bytes.
-        [&] { write(QByteArray("\xFF\xFE") + utf16("[Main]\r\nk=1\r\n", false)); },
-        [&] { write(QByteArray("\xFE\xFF") + utf16("[Main]\r\nk=1\r\n", true)); },
-        [&] { write(QByteArray("\xFF\xFE\0\0[\0\0\0", 8)); },
-        [&] { write(QByteArray("\0\0\xFE\xFF\0\0\0[", 8)); },
-        [&] { write(utf16("[Main]\nk=1\n", false)); },
-        [&] { write(QByteArray("[Main]\nk=1\0\n", 12)); },
+        [&] { ASSERT_TRUE(QDir().mkpath(file())); }, // a file that is not text: fuzz_settings_store
     };
     for (const auto &make : makeUnreadable) {
         QDir().mkpath(folder());
