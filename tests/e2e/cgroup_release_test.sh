@@ -1,25 +1,21 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A release inside a memory cgroup limited to 1 GiB, with the slider at its maximum (far
-# above the limit on any machine with more than a few GiB): the program stops taking
-# blocks short of the group's limit instead of being killed by the group's OOM killer,
-# gives everything back, and still ends cleanly on SIGTERM. The program is moved into the
-# group after it starts, as a session manager would move it into a scope.
-#
-# Needs root, or a delegated memory cgroup: a child group is made under this shell's own.
-# Skipped (77) where no writable memory cgroup exists.
+# A release inside a memory cgroup limited to 1 GiB, with the slider at its maximum (far above
+# the limit): the program stops short of the group's limit instead of meeting its OOM killer,
+# gives everything back, and ends cleanly on SIGTERM. It is moved into the group after it
+# starts, as a session manager moves it into a scope. Needs root or a delegated memory cgroup
+# (a child of this shell's own); skipped (77) without one.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 LIMIT=$((1 << 30))
 
 skip() { echo "SKIP: $*"; exit 77; }
-# In the sanitizer build each of the thousands of steps that find no room in the group is
-# slow enough that the run outlasts the test. What this proves is the room check against the
-# kernel's limit, which the release build runs; memory errors are the unit tests' part.
+# Sanitized, the thousands of steps that find no room outlast the test; the room check against
+# the kernel's limit is what this proves, in the release build.
 [[ "${E2E_SANITIZED:-0}" != 1 ]] || skip "too slow under the sanitizers; the release build runs it"
 
-# mount_of TYPE OPTION: "root mount-point" of the first mount of TYPE (cgroup, cgroup2) whose
-# super options hold OPTION ("" for any), mountinfo's \040 escapes left as they are.
+# mount_of TYPE OPTION: "root mount-point" of the first mount of TYPE whose super options hold
+# OPTION ("" for any).
 mount_of() {
     awk -v type="$1" -v opt="$2" '{
         for (i = 7; i <= NF && $i != "-"; i++) ;
@@ -28,8 +24,7 @@ mount_of() {
         print $4, $5; exit }' /proc/self/mountinfo
 }
 
-# Finds this shell's own memory cgroup and makes a child of it limited to LIMIT: sets
-# PARENT_CG, CG and CG_VERSION, or skips.
+# A child of this shell's memory cgroup limited to LIMIT: sets PARENT_CG, CG, CG_VERSION, or skips.
 make_limited_cgroup() {
     local path root point
     path=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ {print $3; exit}' /proc/self/cgroup)
@@ -68,8 +63,7 @@ make_limited_cgroup() {
     fi
 }
 
-# Stops whatever is still in the group (a failed run must not leave memory held), moves any
-# survivor back to the parent and removes the group.
+# Kills what is left in the group (a failed run must not hold memory) and removes it.
 remove_cgroup() {
     [[ -n "${CG:-}" && -d "$CG" ]] || return 0
     local pid deadline=$((SECONDS + 5))
@@ -82,12 +76,10 @@ remove_cgroup() {
 }
 trap 'remove_cgroup; e2e_cleanup' EXIT
 
-field_kb() { awk -v key="$1:" '$1 == key {print $2}' "/proc/$2/status"; }
-alive() { kill -0 "$1" 2>/dev/null && [[ "$(ps -o stat= -p "$1")" != Z* ]]; }
-# The run is over: the peak rose by 64 MiB or more and the resident size is back within
-# 5 MiB of where it started; or the program is gone.
+# The run is over: the peak rose by 64 MiB or more and the resident size is back within 5 MiB;
+# or the program is gone.
 run_over() {
-    alive "$pid" || return 0
+    running "$pid" || return 0
     local rss hwm
     rss=$(field_kb VmRSS "$pid") hwm=$(field_kb VmHWM "$pid")
     ((hwm >= start_rss + 65536 && rss <= start_rss + 5120 && rss >= start_rss - 5120))
@@ -109,7 +101,7 @@ grep -qx "$pid" "$CG/cgroup.procs" || fail "kelvane is not in $CG"
 start_rss=$(field_kb VmRSS "$pid")
 xdotool mousemove --window "$win" 250 50 click 1
 wait_until 60 run_over || fail "the release did not end in 60 s (VmRSS $(field_kb VmRSS "$pid") kB from $start_rss kB)"
-if ! alive "$pid"; then
+if ! running "$pid"; then
     wait_exit "$pid" 5 || true
     fail "kelvane ended during the release with status ${EXIT_STATUS:-?} (137: killed by the group's OOM killer)"
 fi
@@ -117,13 +109,11 @@ peak_kb=$(field_kb VmHWM "$pid")
 end_rss=$(field_kb VmRSS "$pid")
 screenshot cgroup_release.png "$win"
 ((peak_kb * 1024 < LIMIT)) || fail "peak resident size $peak_kb kB is not below the $((LIMIT >> 20)) MiB limit"
-# The run took its blocks up to the limit, less the reserve: a check that refused every
-# block would pass the rest of the test too.
+# Blocks up to the limit less the reserve: a check refusing every block would pass the rest.
 ((peak_kb - start_rss >= 512 * 1024)) || fail "the release took only $(((peak_kb - start_rss) >> 10)) MiB"
 ((end_rss >= start_rss - 5120 && end_rss <= start_rss + 5120)) || fail "VmRSS $end_rss kB, not back to $start_rss kB"
 
 kill -TERM "$pid"
-wait_exit "$pid" 15 || fail "kelvane did not end after SIGTERM"
-[[ "$EXIT_STATUS" == 0 ]] || fail "kelvane ended with status $EXIT_STATUS after SIGTERM"
+expect_exit "$pid" 15 SIGTERM
 echo "PASS: cgroup v$CG_VERSION limited to $((LIMIT >> 20)) MiB, slider $slider_mb MB: peak $((peak_kb >> 10)) MiB" \
     "(from $((start_rss >> 10)) MiB), back to $((end_rss >> 10)) MiB, alive, exit 0 on SIGTERM"

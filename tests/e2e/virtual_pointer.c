@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A pointer for a compositor that has no input devices (a headless sway): one virtual pointer
-// (zwlr_virtual_pointer_manager_v1) for the program's whole life, driven by commands on
-// standard input, one a line:
-//   move X Y          the pointer to (X, Y) of the output layout
-//   click X Y BUTTON  a move, a pause, a press, a pause and a release; BUTTON: left or right
-// Each command is answered on standard output with "ok" once the compositor has handled it
-// (a round trip after the frame), or with "error: ..."; a broken connection ends the program
-// with status 1. Usage: virtual_pointer LAYOUT_WIDTH LAYOUT_HEIGHT
-//
-// One device throughout, not one per click: a new device changes the seat's capabilities, and
-// clients that take a new wl_pointer then can miss the next click. The pauses give the client
-// under the pointer its enter and motion events before a press, and make a press and its
-// release two events apart in time as a hand's are. Two clicks are never closer than
-// SeparateClicksMs, press to press: GTK (waybar) takes two presses of a button within its
-// double-click time (400 ms unless set otherwise) for a double click, which waybar's tray
-// passes on as a second activation.
+// A pointer for a compositor without input devices (a headless sway), driven by lines on
+// standard input: "move X Y" (in the output layout) or "click X Y left|right"; each answered
+// with "ok" once the compositor has handled it, or "error: ...". Usage: virtual_pointer
+// LAYOUT_WIDTH LAYOUT_HEIGHT. One device throughout: a new one changes the seat's capabilities,
+// and clients taking a new wl_pointer can miss the next click. The pauses give the client its
+// enter and motion events before a press; clicks stay SeparateClicksMs apart, else GTK
+// (waybar) takes two for a double click, a second activation.
 #define _POSIX_C_SOURCE 200809L
 #include "virtual-pointer-client-protocol.h"
 
@@ -80,8 +71,7 @@ static uint32_t button_code(const char *name)
     return 0;
 }
 
-// Ends the event group and waits until the compositor has handled it; false when the
-// connection is gone.
+// Ends the event group and waits until the compositor has handled it; false when disconnected.
 static int flush_frame(struct wl_display *display, struct pointer_state *state)
 {
     zwlr_virtual_pointer_v1_frame(state->pointer);
@@ -101,8 +91,7 @@ static int set_button(struct wl_display *display, struct pointer_state *state, u
     return flush_frame(display, state);
 }
 
-// Runs one command line; returns 1 when handled, 0 for a bad command, -1 when the connection
-// is gone.
+// One command line: 1 when handled, 0 for a bad command, -1 when disconnected.
 static int run_command(struct wl_display *display, struct pointer_state *state, const char *line)
 {
     char name[16];
@@ -165,7 +154,7 @@ int main(int argc, char **argv)
             fputs("virtual_pointer: the connection to the compositor is gone\n", stderr);
             return 1;
         }
-        fputs(outcome ? "ok\n" : "error: not a command (move X Y, press B, release B, click X Y B)\n", stdout);
+        fputs(outcome ? "ok\n" : "error: not a command (move X Y, click X Y B)\n", stdout);
         fflush(stdout);
     }
     wl_display_disconnect(display);
