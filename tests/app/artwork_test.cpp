@@ -8,21 +8,6 @@
 
 namespace {
 
-TEST(BottomStrip, holdsItsGradientStops)
-{
-    const QImage strip = bottomStrip();
-    ASSERT_EQ(strip.size(), QSize(4, 56));
-    const std::pair<int, QColor> stops[] = {{0, {255, 255, 255}}, {25, {151, 174, 214}}, {39, {209, 231, 255}},
-                                            {47, {127, 144, 181}}, {55, {126, 144, 180}}};
-    for (int x = 0; x < 4; ++x) {
-        for (const auto &[row, colour] : stops)
-            EXPECT_EQ(strip.pixelColor(x, row), colour) << "row " << row << " x " << x;
-        EXPECT_EQ(strip.pixelColor(x, 31), x % 2 ? QColor(188, 207, 238) : QColor(182, 214, 230)) << x;
-    }
-    for (int row = 5; row <= 25; ++row) // darkening steadily
-        EXPECT_LT(strip.pixelColor(0, row).lightness(), strip.pixelColor(0, row - 1).lightness()) << row;
-}
-
 // Every size is drawn for itself: the chip fills the square, every pixel is either fully
 // covered or empty (no blur from scaling), and the palette stays small.
 TEST(ProgramIcon, isDrawnSharplyAtEachSize)

@@ -7,7 +7,6 @@
 source "$(dirname "$0")/wine_lib.sh"
 EXE=$(realpath "$1")
 TIP_TEXT=$(realpath "$2")
-field_kb() { awk -v key="$1:" '$1 == key {print $2}' "/proc/$2/status"; }
 
 wine_desktop start_openbox
 
