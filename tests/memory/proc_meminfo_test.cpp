@@ -54,14 +54,13 @@ TEST_F(LinuxKernel32Test, mapsMeminfoAndStatmOntoTheRecordAndAMissingFileToZeros
 TEST_F(LinuxKernel32Test, sumsAndProductsSaturateInsteadOfWrapping)
 {
     const QByteArray top = "18014398509481983 kB\n"; // the largest count of kB that fits in bytes
-    const QByteArray meminfo = path("meminfo", "MemTotal: " + top + "MemFree: " + top + "Buffers: " + top
-                                                   + "Cached: " + top + "SwapTotal: " + top);
+    // The sum of MemFree, Buffers and Cached saturates in fuzz_meminfo.
+    const QByteArray meminfo = path("meminfo", "MemTotal: " + top + "SwapTotal: " + top);
     const QByteArray statm = path("statm", "18446744073709551615 1 1 1 0 1 0\n");
     LinuxKernel32 kernel(meminfo.constData(), statm.constData());
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;
     ASSERT_TRUE(kernel.GlobalMemoryStatusEx(status));
-    EXPECT_EQ(status.ullAvailPhys, status.ullTotalPhys);
     EXPECT_EQ(status.ullTotalPageFile, UINT64_MAX);
     EXPECT_EQ(status.ullAvailVirtual, 0u);
 }
