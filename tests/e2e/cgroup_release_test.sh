@@ -76,8 +76,7 @@ remove_cgroup() {
 }
 trap 'remove_cgroup; e2e_cleanup' EXIT
 
-# The run is over: the peak rose by 64 MiB or more and the resident size is back within 5 MiB;
-# or the program is gone.
+# Over: the peak rose by 64 MiB or more and VmRSS is back within 5 MiB; or the program is gone.
 run_over() {
     running "$pid" || return 0
     local rss hwm

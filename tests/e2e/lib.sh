@@ -91,8 +91,7 @@ tray_icon_settled() {
     [[ "$(tray_icon_geometry "$1")" == "$first" ]]
 }
 
-# wait_tray_icon SECONDS CLASS: sets TRAY_ICON_ID (decimal, as xdotool's) and TRAY_X, TRAY_Y
-# (its centre) once the icon has settled.
+# wait_tray_icon SECONDS CLASS: once settled, TRAY_ICON_ID (decimal) and TRAY_X, TRAY_Y (centre).
 wait_tray_icon() {
     local id size origin w h x y
     wait_until "$1" tray_icon_settled "$2" || return 1
@@ -239,8 +238,7 @@ menu_rows() {
 }
 
 # --- the program's memory, from outside ---
-# field_kb KEY PID: a kB figure of /proc/PID/status (VmRSS, VmHWM). minor_faults PID: one per
-# page a release writes.
+# field_kb KEY PID: a kB figure of /proc/PID/status. minor_faults: one per page a release writes.
 field_kb() { awk -v key="$1:" '$1 == key {print $2}' "/proc/$2/status"; }
 minor_faults() { awk '{print $10}' "/proc/$1/stat"; }
 # usage_peak: a peak surely below the usage (others' memory comes and goes): 1 %, or 0 under 2 %.
@@ -304,8 +302,7 @@ changed_box() {
     echo "${BASH_REMATCH[3]} ${BASH_REMATCH[4]} ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 }
 
-# menu_drawn: the open menu's picture ($MENU) has a row per entry of LAYOUT, separators
-# included; sets MENU_X, MENU_Y, MENU_W, MENU_H.
+# menu_drawn: the menu's picture ($MENU) has a row per entry of LAYOUT; sets MENU_X/Y/W/H.
 menu_drawn() {
     local box want
     box=$(panel_menu_box) || return 1

@@ -6,10 +6,9 @@
 # in the icon's menu opens the dialog, where a click on the amount bar's arrow changes the
 # amount, stored when the window manager closes the dialog (steps and captions:
 # SetupDialogTest); "Exit" in the menu ends the program, which stores the normal window state.
-# "--tray" with a peak below the usage: a release shows the window, takes the stored amount
-# and goes back to the tray, again at the next refresh (when: AutoFreeTest); SIGHUP ends it
-# like Exit. A normal start shows the window at its fixed size and opens the credits address
-# with the desktop's handler; the window manager's close ends the program like "Exit".
+# "--tray" below the peak: a release shows the window, takes the stored amount, goes back to the
+# tray, again at the next refresh (when: AutoFreeTest); SIGHUP ends it like Exit. A normal start
+# shows the window at its size, opens the credits with xdg-open; the window manager's close ends it.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 

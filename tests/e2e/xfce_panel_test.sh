@@ -32,7 +32,7 @@ host_call() {
     dbus-send --session --type=method_call --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
         "org.kelvane.TestHost.$1" "${@:2}" >/dev/null
 }
-notify_id() { grep -E "^notify .*body=$1\$" "$HOST_LOG" | sed 's/.* id=\([0-9]*\) .*/\1/'; }
+notify_id() { sed -En "s/^notify .* id=([0-9]+) .*body=$1\$/\1/p" "$HOST_LOG"; }
 said() { grep -Eq "^$1\$" "$OUT"; }
 expect() { wait_until 10 said "$1" || fail "probe did not say '$1'; it said: $(tr '\n' '|' <"$OUT")"; }
 registered() { [[ -n "$(sni_registered)" ]]; }
