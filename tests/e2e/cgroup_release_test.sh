@@ -1,21 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A release inside a memory cgroup limited to 1 GiB, with the slider at its maximum (far above
-# the limit): the program stops short of the group's limit instead of meeting its OOM killer,
-# gives everything back, and ends cleanly on SIGTERM. It is moved into the group after it
-# starts, as a session manager moves it into a scope. Needs root or a delegated memory cgroup
-# (a child of this shell's own); skipped (77) without one.
+# A release at the slider's maximum inside a 1 GiB memory cgroup stops short of its OOM killer; skipped (77) without one.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 LIMIT=$((1 << 30))
 
 skip() { echo "SKIP: $*"; exit 77; }
-# Sanitized, the thousands of steps that find no room outlast the test; the room check against
-# the kernel's limit is what this proves, in the release build.
+# Sanitized, the thousands of steps that find no room outlast the test.
 [[ "${E2E_SANITIZED:-0}" != 1 ]] || skip "too slow under the sanitizers; the release build runs it"
 
-# mount_of TYPE OPTION: "root mount-point" of the first mount of TYPE whose super options hold
-# OPTION ("" for any).
+# mount_of TYPE OPTION: "root mount-point" of the first mount of TYPE with OPTION ("" for any).
 mount_of() {
     awk -v type="$1" -v opt="$2" '{
         for (i = 7; i <= NF && $i != "-"; i++) ;
@@ -76,7 +70,7 @@ remove_cgroup() {
 }
 trap 'remove_cgroup; e2e_cleanup' EXIT
 
-# Over: the peak rose by 64 MiB or more and VmRSS is back within 5 MiB; or the program is gone.
+# The run is over: the peak rose by 64 MiB or more and the resident size is back within 5 MiB, or the program is gone.
 run_over() {
     running "$pid" || return 0
     local rss hwm

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Without a display it can use, or without room to start, the program says so in one line
-# and fails with status 1, instead of aborting (or hanging) inside the toolkit. A display
-# that accepts the connection and then says nothing counts as unreachable within seconds.
+# No usable display (or no room to start): one line and status 1, never an abort or a hang.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 check() {

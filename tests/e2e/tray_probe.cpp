@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A form that puts its icon in the notification area through clsSystray and prints, one line
-// each, what comes back: the component's balloon events and the outcome of adding the icon
-// and of the balloons it posts. It runs until the test stops it.
+// Puts an icon in the tray through clsSystray and prints what comes back, a line each, until stopped.
 #include "systray/clsSystray.h"
 #include "toolkit/form.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
+#include <QStyle>
 
 #include <cstdio>
 
@@ -19,15 +16,6 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-QIcon probeIcon()
-{
-    QPixmap picture(22, 22);
-    picture.fill(Qt::darkBlue);
-    QPainter painter(&picture);
-    painter.fillRect(5, 5, 12, 12, Qt::yellow);
-    return QIcon(picture);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -37,7 +25,7 @@ int main(int argc, char **argv)
 
     toolkit::Form owner;
     owner.setWindowTitle(QStringLiteral("Tray probe"));
-    owner.setWindowIcon(probeIcon());
+    owner.setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
     auto *tray = new clsSystray;
     const auto plain = [](const char *name) { return [name] { say(QLatin1String(name)); }; };
     QObject::connect(tray, &clsSystray::BalloonClicked, plain("BalloonClicked"));
@@ -55,7 +43,6 @@ int main(int argc, char **argv)
     QObject::connect(tray, &clsSystray::BalloonClicked, tray, [tray] {
         say(QStringLiteral("ShowBalloon %1").arg(tray->ShowBalloon(QStringLiteral("Freed"), QStringLiteral("Tray probe"), 1, 0)));
     });
-
     const int status = QApplication::exec();
     delete tray;
     return status;

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A pointer for a compositor without input devices (a headless sway), driven by lines on
-// standard input: "move X Y" (in the output layout) or "click X Y left|right"; each answered
-// with "ok" once the compositor has handled it, or "error: ...". Usage: virtual_pointer
-// LAYOUT_WIDTH LAYOUT_HEIGHT. One device throughout: a new one changes the seat's capabilities,
-// and clients taking a new wl_pointer can miss the next click. The pauses give the client its
-// enter and motion events before a press; clicks stay SeparateClicksMs apart, else GTK
-// (waybar) takes two for a double click, a second activation.
+// virtual_pointer WIDTH HEIGHT: one pointer device (a new one can lose clients a click) for a headless sway, reading
+// "move X Y" or "click X Y left|right" lines, each answered "ok" once handled; clicks apart, else GTK sees a double click.
 #define _POSIX_C_SOURCE 200809L
 #include "virtual-pointer-client-protocol.h"
 
@@ -47,7 +42,7 @@ static void global_removed(void *data, struct wl_registry *registry, uint32_t na
 
 static const struct wl_registry_listener registry_listener = { global_added, global_removed };
 
-// Milliseconds of the monotonic clock, as input event times are given.
+// The monotonic clock in milliseconds, as event times are given.
 static uint32_t now_ms(void)
 {
     struct timespec now;
@@ -61,51 +56,32 @@ static void pause_ms(long ms)
     nanosleep(&wait, NULL);
 }
 
-// 0 for a name that is no button.
-static uint32_t button_code(const char *name)
-{
-    if (strcmp(name, "left") == 0)
-        return BTN_LEFT;
-    if (strcmp(name, "right") == 0)
-        return BTN_RIGHT;
-    return 0;
-}
-
-// Ends the event group and waits until the compositor has handled it; false when disconnected.
-static int flush_frame(struct wl_display *display, struct pointer_state *state)
-{
-    zwlr_virtual_pointer_v1_frame(state->pointer);
-    return wl_display_roundtrip(display) >= 0;
-}
-
 static int move_to(struct wl_display *display, struct pointer_state *state, uint32_t x, uint32_t y)
 {
     zwlr_virtual_pointer_v1_motion_absolute(state->pointer, now_ms(), x, y, state->width, state->height);
-    return flush_frame(display, state);
+    zwlr_virtual_pointer_v1_frame(state->pointer);
+    return wl_display_roundtrip(display) >= 0; // false when disconnected
 }
 
 static int set_button(struct wl_display *display, struct pointer_state *state, uint32_t code, int pressed)
 {
     zwlr_virtual_pointer_v1_button(state->pointer, now_ms(), code,
                                    pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
-    return flush_frame(display, state);
+    zwlr_virtual_pointer_v1_frame(state->pointer);
+    return wl_display_roundtrip(display) >= 0;
 }
 
 // One command line: 1 when handled, 0 for a bad command, -1 when disconnected.
 static int run_command(struct wl_display *display, struct pointer_state *state, const char *line)
 {
-    char name[16];
-    unsigned x, y;
-    int connected = 1;
-    if (sscanf(line, "move %u %u", &x, &y) == 2) {
-        if (x >= state->width || y >= state->height)
-            return 0;
-        connected = move_to(display, state, x, y);
-    } else if (sscanf(line, "click %u %u %15s", &x, &y, name) == 3) {
-        const uint32_t code = button_code(name);
-        if (!code || x >= state->width || y >= state->height)
-            return 0;
-        connected = move_to(display, state, x, y);
+    char name[16] = "";
+    unsigned x = 0, y = 0;
+    const int fields = sscanf(line, "click %u %u %15s", &x, &y, name) == 3 ? 3 : sscanf(line, "move %u %u", &x, &y);
+    const uint32_t code = strcmp(name, "left") == 0 ? BTN_LEFT : strcmp(name, "right") == 0 ? BTN_RIGHT : 0;
+    if ((fields != 2 && (fields != 3 || !code)) || x >= state->width || y >= state->height)
+        return 0;
+    int connected = move_to(display, state, x, y);
+    if (fields == 3) {
         pause_ms(PauseBeforePressMs);
         const uint32_t since = now_ms() - state->last_click_ms;
         if (state->last_click_ms && since < SeparateClicksMs)
@@ -114,8 +90,6 @@ static int run_command(struct wl_display *display, struct pointer_state *state, 
         connected = connected && set_button(display, state, code, 1);
         pause_ms(PauseBeforeReleaseMs);
         connected = connected && set_button(display, state, code, 0);
-    } else {
-        return 0;
     }
     return connected ? 1 : -1;
 }
@@ -129,21 +103,13 @@ int main(int argc, char **argv)
         return 2;
     }
     struct wl_display *display = wl_display_connect(NULL);
-    if (!display) {
-        fputs("virtual_pointer: no Wayland display\n", stderr);
-        return 1;
-    }
-    struct wl_registry *registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registry_listener, &state);
-    if (wl_display_roundtrip(display) < 0 || !state.manager) {
-        fputs("virtual_pointer: the compositor offers no zwlr_virtual_pointer_manager_v1\n", stderr);
+    if (display)
+        wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, &state);
+    if (!display || wl_display_roundtrip(display) < 0 || !state.manager) {
+        fputs("virtual_pointer: no Wayland display offering zwlr_virtual_pointer_manager_v1\n", stderr);
         return 1;
     }
     state.pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state.manager, state.seat);
-    if (wl_display_roundtrip(display) < 0) {
-        fputs("virtual_pointer: the compositor refused the virtual pointer\n", stderr);
-        return 1;
-    }
     puts("ready");
     fflush(stdout);
 

@@ -1,13 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# waybar's tray alone under a headless sway, on a private session bus, clicked through a
-# virtual pointer (virtual_pointer.c: headless sway has no input devices); the story is
-# panel_story in lib.sh, waybar drawing the menu Kelvane exports. On Wayland the icon stays
-# while the window is shown, and a left click hides it again. With no tray host yet, "/tray"
-# shows the window rather than leaving it unreachable, and SIGTERM ends it with 0. With no
-# window shown, ContextMenu gets Kelvane's own popup, floated at its natural size; the menu's
-# "Exit" ends it. Two outputs: waybar on the first, found by comparing screenshots of it, the
-# windows on the second, where the pointer rests whenever a screenshot is taken.
+# waybar's tray under headless sway (two outputs, a virtual pointer): panel_story, the no-host start, Kelvane's own popup.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 POINTER=$2
@@ -58,18 +51,10 @@ EOF
     wait_until 10 swaymsg -t get_outputs || fail "sway does not answer: $(tail -5 "$E2E_TMP/sway.log")"
 }
 
-# sway_windows: "VISIBLE FLOATING WIDTHxHEIGHT TITLE" (True/False) of each window sway holds.
+# sway_windows: "VISIBLE FLOATING WIDTHxHEIGHT TITLE" (true/false) of each window sway holds.
 sway_windows() {
-    swaymsg -t get_tree | /usr/bin/python3 -c '
-import json, sys
-def walk(node, floating):
-    if "shell" in node:
-        print(node.get("visible"), floating, "%sx%s" % (node["rect"]["width"], node["rect"]["height"]), node.get("name"))
-    for child in node.get("nodes", []):
-        walk(child, floating)
-    for child in node.get("floating_nodes", []):
-        walk(child, True)
-walk(json.load(sys.stdin), False)'
+    swaymsg -t get_tree | jq -r '.. | objects | select(has("shell"))
+        | "\(.visible) \(.type == "floating_con") \(.rect.width)x\(.rect.height) \(.name)"'
 }
 
 # --- waybar, its tray alone, on the first output; it is the session's StatusNotifierWatcher ---
@@ -124,8 +109,8 @@ panel_icon() {
 # The menu: what is light now and was not before the right click.
 panel_before_menu() { panel_park && panel_shot "$PANEL_SHOTS/before_menu.ppm"; }
 panel_menu_box() { panel_shot "$PANEL_SHOTS/now.ppm" && changed_box "$PANEL_SHOTS/before_menu.ppm" "$PANEL_SHOTS/now.ppm" light; }
-panel_shown() { sway_windows | grep -Eqx "True [A-Za-z]+ [0-9x]+ $1"; }
-panel_gone() { ! sway_windows | grep -Eq "^[A-Za-z]+ [A-Za-z]+ [0-9x]+ $1\$"; }
+panel_shown() { sway_windows | grep -Eqx "true [a-z]+ [0-9x]+ $1"; }
+panel_gone() { ! sway_windows | grep -Eq "^[a-z]+ [a-z]+ [0-9x]+ $1\$"; }
 panel_close() { swaymsg "[title=\"^$1\$\"] kill" >/dev/null; }
 panel_hide() {
     [[ "$(sni_registered)" == "$PANEL_ITEM" ]] || fail "the tray item $PANEL_ITEM did not stay with the window shown: $(sni_registered)"
@@ -156,7 +141,7 @@ panel_story "$KELVANE"
 sni_context_menu 0 0
 wait_until 10 panel_shown Kelvane || fail "ContextMenu showed no popup: $(sway_windows | tr '\n' '|')"
 read -r _ floating popup_w popup_h _ < <(sway_windows | grep ' Kelvane$' | tr x ' ')
-[[ "$floating" == True ]] && ((popup_w < OUTPUT_W / 2 && popup_h < OUTPUT_H / 2)) ||
+[[ "$floating" == true ]] && ((popup_w < OUTPUT_W / 2 && popup_h < OUTPUT_H / 2)) ||
     fail "Kelvane's own popup is ${popup_w}x$popup_h, floating: $floating (output ${OUTPUT_W}x$OUTPUT_H)"
 panel_close Kelvane
 wait_until 10 panel_gone Kelvane || fail "Kelvane's own popup did not close"

@@ -1,15 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Xfce's panel with only its Status Tray, the tray host on a private session bus, with the
-# desktop's notification server (desktop_host.py), under openbox.
-# The probe (tray_probe.cpp): its icon registers; balloons become notifications with their
-# title, text, urgency and clamped time-out; a withdrawn balloon is closed, never posted empty;
-# a click on the notification is BalloonClicked, one on another is nothing, an expired one is
-# BalloonTimeout; without a notification server the balloons are lost and the icon registers.
-# Kelvane: panel_story in lib.sh, the panel drawing the menu Kelvane exports; under X11 a left
-# click that shows the window takes the icon away and minimising brings it back; a restarted
-# panel gets the item again; ContextMenu pops the menu at the pointer, whose "Exit" ends the
-# program and takes the item along; Kelvane posts no notification.
+# Xfce's Status Tray on a private bus with a notification server (desktop_host.py): tray_probe's balloons, then panel_story.
 source "$(dirname "$0")/lib.sh"
 KELVANE=$1
 PROBE=$2
