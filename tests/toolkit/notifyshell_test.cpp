@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <memory>
-#include <tuple>
 
 using namespace toolkit;
 
@@ -130,15 +129,6 @@ TEST_F(QtShellTest, balloonShowsWhenNewAndGoesWithAnEmptyText)
     setText(nid::szInfo, "");
     send(NIM_MODIFY);
     EXPECT_FALSE(icon()->balloon);
-
-    // dwInfoFlags, Qt's balloon icon, a desktop notification's urgency.
-    const std::tuple<std::uint32_t, QSystemTrayIcon::MessageIcon, int> icons[] = {
-        {0, QSystemTrayIcon::NoIcon, 0},    {1, QSystemTrayIcon::Information, 0}, {2, QSystemTrayIcon::Warning, 1},
-        {19, QSystemTrayIcon::Critical, 2}, {4, QSystemTrayIcon::NoIcon, 0},      {16, QSystemTrayIcon::NoIcon, 0}};
-    for (const auto &[flags, expected, urgency] : icons) {
-        EXPECT_EQ(QtNotifyShell::messageIcon(flags), expected) << flags;
-        EXPECT_EQ(QtNotifyShell::urgency(flags), urgency) << flags;
-    }
 }
 
 TEST_F(QtShellTest, clicksReachTheOwnerAsQueuedNotificationCodes)
