@@ -67,13 +67,13 @@ std::int64_t scaledBytes(std::uint64_t count)
         : 0;
 }
 
-// The older family's calls: the version word says so, and the 32-bit record is all there is.
+// The older family: the version word alone says so; the extended call still works.
 class OlderFamily final : public Kernel32
 {
 public:
     explicit OlderFamily(Kernel32 &kernel) : m_kernel(kernel) {}
     std::uint32_t GetVersion() override { return 0x80000000u; }
-    bool GlobalMemoryStatusEx(MEMORYSTATUSEX &) override { return false; }
+    bool GlobalMemoryStatusEx(MEMORYSTATUSEX &status) override { return m_kernel.GlobalMemoryStatusEx(status); }
     void GlobalMemoryStatus(MEMORYSTATUS &status) override { m_kernel.GlobalMemoryStatus(status); }
 
 private:
@@ -158,6 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const std::uint64_t total = expected.memTotal.value_or(0);
     const std::uint64_t avail = std::min(available.value_or(0), total);
+    const auto commitLimit = static_cast<std::uint64_t>(
+        std::min<u128>(u128(total) + expected.swapTotal.value_or(0), UINT64_MAX));
+    const std::uint64_t commitFree = commitLimit - std::min(commitLimit, expected.committedAs.value_or(0));
     OlderFamily older(kernel);
     const std::pair<Kernel32 *, std::uint64_t> families[] = {{&kernel, UINT64_MAX}, {&older, 0xFFFFFFFFu}};
     for (const auto &[family, limit] : families) {
@@ -165,8 +168,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         checkRecord(info);
         FUZZ_CHECK(total != 0 ? info.TotalPhys.scaled() == scaledBytes(std::min(total, limit))
                            && info.AvailPhys.scaled() == scaledBytes(std::min(avail, limit))
+                           && info.TotalPageFile.scaled() == scaledBytes(std::min(commitLimit, limit))
+                           && info.AvailPageFile.scaled() == scaledBytes(std::min(commitFree, limit))
+                           && std::abs(info.MemoryLoad - 100 * (1 - double(avail) / double(total))) <= 0.5
                           : info == MemoryInfo{},
-                   "physical figures of the record of at most %llx bytes", static_cast<unsigned long long>(limit));
+                   "physical and page file figures and load of the record of at most %llx bytes",
+                   static_cast<unsigned long long>(limit));
         checkTexts(info, fuzz::localeFor(size > 0 ? data[0] : 0));
     }
     return 0;

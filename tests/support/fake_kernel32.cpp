@@ -25,7 +25,6 @@ bool FakeKernel32::GlobalMemoryStatusEx(memory::MEMORYSTATUSEX &status)
 
 void FakeKernel32::GlobalMemoryStatus(memory::MEMORYSTATUS &status)
 {
-    ++legacyCalls;
     const std::uint32_t length = status.dwLength;
     status = legacy;
     status.dwLength = length;

@@ -14,7 +14,6 @@ public:
     memory::MEMORYSTATUSEX ex;
     memory::MEMORYSTATUS legacy;
     int extendedCalls = 0;
-    int legacyCalls = 0;
 
     // Sets physical memory in megabytes on the extended path (other figures plausible).
     void setPhysMB(double totalMB, double availMB);
