@@ -4,7 +4,7 @@
 # as its icon's tool tip; a left click shows the window and takes the icon away; "Free 50 MB"
 # takes 100 MiB and gives it all back; minimised it is in the tray again, where the menu's
 # first item, "Show Kelvane", shows the window. (A second start: the mutex is
-# windows_layers_test's, what main does with it single_instance_test.sh's.)
+# windows_layers_test's, what main does with it tests/e2e/openbox_test.sh's.)
 source "$(dirname "$0")/wine_lib.sh"
 EXE=$(realpath "$1")
 TIP_TEXT=$(realpath "$2")
