@@ -48,24 +48,6 @@ std::string vmFlagsAt(const void *address)
     }
     return "<no mapping>";
 }
-TEST(FillWithSpaces, writesUtf16SpacesExactlyOverTheRangeAtAnyLengthAndAlignment)
-{
-    constexpr std::byte untouched{0xAB};
-    const auto isUntouched = [&](const std::byte *from, const std::byte *to) {
-        return std::all_of(from, to, [&](std::byte b) { return b == untouched; });
-    };
-    for (const std::size_t offset : {0u, 1u, 3u, 8u}) {
-        for (const std::size_t length : {0u, 1u, 2u, 7u, 8u, 9u, 63u, 64u, 65u, 127u, 130u}) {
-            std::array<std::byte, 256> buffer;
-            buffer.fill(untouched);
-            std::byte *start = buffer.data() + offset;
-            fillWithSpaces(start, length);
-            EXPECT_TRUE(isUntouched(buffer.data(), start)) << offset << "+" << length;
-            EXPECT_TRUE(isSpaces(start, length)) << offset << "+" << length;
-            EXPECT_TRUE(isUntouched(start + length, buffer.data() + buffer.size())) << offset << "+" << length;
-        }
-    }
-}
 
 TEST(MmapBlockSource, roomForBlockNeedsTheBlockAndTheReserveFromMemoryAndSwap)
 {
