@@ -90,16 +90,4 @@ TEST_F(SetupDialogTest, stepsStopAtTheEndsAndCaptionsFollowCompletedChangesOnly)
     EXPECT_EQ(caption("lblKelvane"), "500MB");
 }
 
-TEST_F(SetupDialogTest, chipPictureIsA32PixelIconLitFromTheTop)
-{
-    const QImage chip = open().findChild<QLabel *>("Image1")->pixmap().toImage();
-    ASSERT_EQ(chip.size(), QSize(32, 32));
-    int top = -1, bottom = -1; // first and last opaque pixels down the middle column
-    for (int y = 0; y < 32; ++y)
-        if (qAlpha(chip.pixel(16, y)) == 255)
-            (top < 0 ? top : bottom) = y;
-    ASSERT_GT(bottom, top);
-    EXPECT_GT(chip.pixelColor(16, top).lightness(), chip.pixelColor(16, bottom).lightness() + 100);
-}
-
 } // namespace
