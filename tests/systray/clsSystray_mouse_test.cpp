@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "systray_fixture.h"
+#include "tests/support/popup_menu.h"
 #include "toolkit/twips.h"
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QTimer>
 
 #include <cmath>
 
@@ -39,29 +39,9 @@ struct MouseTest : SystrayTest
     QStringList log;
 };
 
-// Notes what the next popup shows, then closes it so that the modal loop returns.
-struct PopupWatch
-{
-    explicit PopupWatch(QStringList &log)
-    {
-        QTimer::singleShot(0, &context, [this, &log] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            log.push_back(QStringLiteral("popup"));
-            defaultItem = menu->defaultAction();
-            menu->close();
-        });
-    }
-    ~PopupWatch() { QCoreApplication::processEvents(); }
-    QObject context;
-    const QAction *defaultItem = nullptr;
-};
-
 TEST_F(MouseTest, notificationCodesDecodeToEventsInTheShellsTableAndToNothingWhileDisabled)
 {
     owner.mnuTray->menuAction()->setVisible(true); // no popup after 517
-    PopupWatch watch(log);                         // but should one come, it is closed and logged
     const std::pair<double, const char *> cases[] = {
         {512, "MouseMove 7"}, {513, "MouseDown 1"}, {514, "MouseUp 1"}, {515, "DoubleClick 1"},
         {516, "MouseDown 2"}, {517, "MouseUp 2"}, {518, "DoubleClick 2"}, {1026, "BalloonShow"},
@@ -70,7 +50,7 @@ TEST_F(MouseTest, notificationCodesDecodeToEventsInTheShellsTableAndToNothingWhi
     };
     for (const auto &[pixels, event] : cases) {
         log.clear();
-        owner.raiseMouseMove(7, 0, pixels, 0);
+        EXPECT_EQ(popupThen([&, code = pixels] { owner.raiseMouseMove(7, 0, code, 0); }), QString()) << pixels;
         EXPECT_EQ(log, *event ? QStringList{QLatin1String(event)} : QStringList()) << pixels;
     }
 
@@ -108,26 +88,24 @@ TEST_F(MouseTest, buttonIsTheOwnersForMouseMoveAndAFreshValueOtherwise)
 
 TEST(SystrayPopup, rightButtonUpPopsUpOnlyAHiddenTrayMenuWithItsDefaultInBold)
 {
-    // Owner, popup, its default item (the menu draws it in bold; Form::popupMenu puts the
-    // menu's own default back afterwards, as form_menu_test shows).
-    const std::tuple<Shape, bool, bool> cases[] = {{Shape::NoMenu, false, false},
-                                                   {Shape::VisibleMenu, false, false},
-                                                   {Shape::HiddenMenu, true, false},
-                                                   {Shape::HiddenMenuWithDefault, true, true}};
-    for (const auto &[shape, popup, withDefault] : cases) {
+    // Owner, what the popup shows ("*": its default item, which the menu draws in bold;
+    // Form::popupMenu puts the menu's own default back afterwards, as form_menu_test shows).
+    const std::pair<Shape, const char *> cases[] = {{Shape::NoMenu, ""},
+                                                    {Shape::VisibleMenu, ""},
+                                                    {Shape::HiddenMenu, "&Open|E&xit"},
+                                                    {Shape::HiddenMenuWithDefault, "*&Open|E&xit"}};
+    for (const auto &[shape, shown] : cases) {
         SCOPED_TRACE(static_cast<int>(shape));
         Rig r(shape);
         r.tray->SetOwner(&r.owner);
         r.tray->Enabled(true);
         QStringList log;
         logSignals(*r.tray, log);
-        {
-            PopupWatch watch(log);
+        EXPECT_EQ(popupThen([&] {
             r.owner.raiseMouseMove(0, 0, 514, 0); // left up: never a menu
             r.owner.raiseMouseMove(0, 0, 517, 0);
-            EXPECT_EQ(watch.defaultItem, withDefault ? r.owner.mnuOpen : nullptr);
-        }
-        EXPECT_EQ(log.join(u','), QStringLiteral("MouseUp 1,MouseUp 2") + (popup ? ",popup" : ""));
+        }), QLatin1String(shown));
+        EXPECT_EQ(log.join(u','), QStringLiteral("MouseUp 1,MouseUp 2"));
     }
 }
 
