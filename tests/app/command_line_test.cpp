@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the real program, with no display reachable.
+#include "tests/support/files.h"
 #include "tests/support/qt_printers.h"
 #include "toolkit/single_instance.h"
 
@@ -14,7 +15,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -62,22 +62,15 @@ Result run(const QStringList &arguments, const QProcessEnvironment &env = withou
 // MemAvailable of /proc/meminfo in bytes.
 double availableBytes()
 {
-    std::ifstream file("/proc/meminfo");
-    std::string key, unit;
-    for (double kB = 0; file >> key >> kB && std::getline(file, unit);)
-        if (key == "MemAvailable:")
-            return kB * 1024;
-    return 0;
+    const QString meminfo = QString::fromLatin1(readFile(QStringLiteral("/proc/meminfo")));
+    const QString kB = QRegularExpression(QStringLiteral(R"(MemAvailable:\s+(\d+) kB)")).match(meminfo).captured(1);
+    return kB.toDouble() * 1024;
 }
 
 TEST(CommandLine, optionsBadValuesAndClassicStarts)
 {
-    const struct
-    {
-        QStringList arguments;
-        int status;
-        const char *out, *err; // patterns
-    } rows[] = {
+    // Arguments, exit status, patterns of standard output and error.
+    const std::tuple<QStringList, int, const char *, const char *> rows[] = {
         { { "--version" }, 0, R"(^kelvane \d+\.\d+\.\d+\n$)", "^$" },
         { { "--help" }, 0, R"(--status \[--json\][\s\S]*--free N[\s\S]*--autostart \[on\|off\])", "^$" },
         { { "--json" }, 2, "^$", "--json goes with --status" },
@@ -94,13 +87,12 @@ TEST(CommandLine, optionsBadValuesAndClassicStarts)
         { {}, 1, "^$", "^kelvane: no display[^\n]*\n$" },
         { { "--bogus", "-q", "tray" }, 1, "^$", "^kelvane: no display" },
     };
-    for (const auto &row : rows) {
-        const Result r = run(row.arguments);
-        SCOPED_TRACE(row.arguments.join(u' ').toStdString() + " said: " + r.err.toStdString());
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.out)).match(r.out).hasMatch())
-            << qPrintable(r.out);
-        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(row.err)).match(r.err).hasMatch());
+    for (const auto &[arguments, status, out, err] : rows) {
+        const Result r = run(arguments);
+        SCOPED_TRACE(arguments.join(u' ').toStdString() + " said: " + r.err.toStdString());
+        EXPECT_EQ(r.status, status);
+        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(out)).match(r.out).hasMatch()) << qPrintable(r.out);
+        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(err)).match(r.err).hasMatch());
     }
     EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Copperline.ini")));
 }
@@ -250,29 +242,24 @@ TEST(CommandLine, autostartSaysWhyItCannot)
     const passwd *nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
     if (::geteuid() == 0 && !nobody)
         GTEST_SKIP() << "running as root and there is no user nobody";
-    struct Row
-    {
-        const char *name;
-        bool autostartIsFile, readOnly, entryThere;
-        const char *state, *message;
-    };
-    const Row rows[] = {
+    // Name; autostart is a file, the folder is read-only, an entry is there; the state asked for, the message.
+    const std::tuple<const char *, bool, bool, bool, const char *, const char *> rows[] = {
         { "a file named autostart", true, false, false, "on", "cannot write %1: %2 is not a folder" },
         { "a read-only folder", false, true, false, "on", "cannot write %1: permission denied" },
         { "an entry in a read-only folder", false, true, true, "off", "cannot remove %1: permission denied" },
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto &[name, autostartIsFile, readOnly, entryThere, state, message] : rows) {
+        SCOPED_TRACE(name);
         // In /tmp, which nobody can pass through, unlike the test's own temporary folder.
         QTemporaryDir home(QStringLiteral("/tmp/kelvane-autostart-XXXXXX"));
         const QString config = home.filePath(QStringLiteral("config"));
         const QString folder = config + QStringLiteral("/autostart");
         const QString entry = folder + QStringLiteral("/kelvane.desktop");
-        ASSERT_TRUE(QDir().mkpath(row.autostartIsFile ? config : folder));
-        if (row.autostartIsFile) {
+        ASSERT_TRUE(QDir().mkpath(autostartIsFile ? config : folder));
+        if (autostartIsFile) {
             ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly));
         }
-        if (row.entryThere) {
+        if (entryThere) {
             ASSERT_TRUE(QFile(entry).open(QIODevice::WriteOnly));
         }
         for (const QString &path : { config, folder, entry }) {
@@ -281,7 +268,7 @@ TEST(CommandLine, autostartSaysWhyItCannot)
             }
         }
         ASSERT_EQ(::chmod(QFile::encodeName(home.path()).constData(), 0711), 0);
-        if (row.readOnly) {
+        if (readOnly) {
             ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
         }
 
@@ -293,10 +280,11 @@ TEST(CommandLine, autostartSaysWhyItCannot)
                 ::_exit(127);
         };
         const Result r
-            = run({ QStringLiteral("--autostart"), QString::fromLatin1(row.state) }, env, program, asNobody);
+            = run({ QStringLiteral("--autostart"), QString::fromLatin1(state) }, env, program, asNobody);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, QStringLiteral("kelvane: ") + QString::fromLatin1(row.message).replace(QStringLiteral("%1"), entry).replace(QStringLiteral("%2"), folder) + u'\n');
-        EXPECT_EQ(QFileInfo::exists(entry), row.entryThere);
+        const QString expected = QString::fromLatin1(message).replace(QStringLiteral("%1"), entry);
+        EXPECT_EQ(r.err, QStringLiteral("kelvane: ") + QString(expected).replace(QStringLiteral("%2"), folder) + u'\n');
+        EXPECT_EQ(QFileInfo::exists(entry), entryThere);
         ::chmod(QFile::encodeName(folder).constData(), 0755); // so that the folder can go
     }
 }

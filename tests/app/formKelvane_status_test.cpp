@@ -62,23 +62,19 @@ TEST_F(StatusWindowTest, statusLineStaysOnOneLineUpTo16TiB)
     QLabel *status = label("lblStatus");
     const QRect place = status->geometry();
     const QFont full = status->font();
-    struct Row
-    {
-        double totalMB, availMB;
-        const char *text;
-    };
-    for (const Row &row : std::initializer_list<Row> {
+    // Total and free MB, the status line.
+    for (const auto &[totalMB, availMB, text] : std::initializer_list<std::tuple<double, double, const char *>> {
              { 16.0 * 1024 * 1024, 10.0 * 1024 * 1024, "Free: 10485760.0 MB - Usage: 37.5% of 16777216.0 MB" },
              { 1024.0 * 1024, 512.0 * 1024, "Free: 524288.0 MB - Usage: 50.0% of 1048576.0 MB" },
              { 2048, 768, "Free: 768.0 MB - Usage: 62.5% of 2048.0 MB" } }) {
-        SCOPED_TRACE(row.text);
-        kernel.setPhysMB(row.totalMB, row.availMB);
+        SCOPED_TRACE(text);
+        kernel.setPhysMB(totalMB, availMB);
         window.RefreshStatus();
-        ASSERT_EQ(status->text(), QString::fromLatin1(row.text));
+        ASSERT_EQ(status->text(), QString::fromLatin1(text));
         EXPECT_EQ(status->geometry(), place);
         EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width());
         EXPECT_GE(status->font().pointSizeF(), 0.7 * full.pointSizeF()) << "still readable";
-        if (row.totalMB < 1024 * 1024) {
+        if (totalMB < 1024 * 1024) {
             EXPECT_EQ(status->font(), full);
         }
     }

@@ -103,9 +103,8 @@ TEST_F(SystrayTest, textFieldsAreTruncatedWithTerminatorAndKeepOlderUnitsBehindI
     };
     for (const auto &[offset, units, set] : fields) {
         SCOPED_TRACE(offset);
-        QString longText;
-        for (std::size_t i = 0; i < units + 50; ++i)
-            longText.append(QChar(u'a' + static_cast<char16_t>(i % 26)));
+        const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+        const QString longText = alphabet.repeated(12).left(static_cast<qsizetype>(units) + 50);
         set(longText);
         EXPECT_EQ(lastText(offset, units), longText.left(static_cast<qsizetype>(units - 1)));
         EXPECT_EQ(readUnit(shell.calls.back().record, offset, units - 1), 0);
