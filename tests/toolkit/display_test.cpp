@@ -16,28 +16,22 @@ TEST(FramesOverConnection, setsTheChoiceOnlyForItsLifetimeAndNeverOverridesTheUs
     constexpr char name[] = "QT_XCB_NO_MITSHM";
     const std::optional<QByteArray> saved =
         qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+    const auto setTo = [&](const std::optional<QByteArray> &value) {
+        return value ? qputenv(name, *value) : qunsetenv(name);
+    };
 
     const std::optional<QByteArray> cases[] = {std::nullopt, QByteArray("0"), QByteArray()};
     for (const auto &user : cases) {
-        if (user)
-            qputenv(name, *user);
-        else
-            qunsetenv(name);
+        setTo(user);
         {
             const toolkit::FramesOverConnection frames;
             EXPECT_TRUE(qEnvironmentVariableIsSet(name));
             EXPECT_EQ(qgetenv(name), user.value_or("1"));
         }
         EXPECT_EQ(qEnvironmentVariableIsSet(name), user.has_value());
-        if (user) {
-            EXPECT_EQ(qgetenv(name), *user);
-        }
+        EXPECT_EQ(qgetenv(name), user.value_or(QByteArray()));
     }
-
-    if (saved)
-        qputenv(name, *saved);
-    else
-        qunsetenv(name);
+    setTo(saved);
 }
 
 } // namespace
