@@ -9,26 +9,31 @@
 
 #include <functional>
 
-// The items of the popup that `open` shows, read while it is open ("-" a separator, "[x]" a
-// checked item, "*" the bold default); then `choose` is triggered, or the popup dismissed.
-// Empty when `open` shows none.
+// The items of each popup that `open` shows, read while it is open ("-" a separator, "[x]" a
+// checked item, "*" the bold default, "/" between popups); then `choose` is triggered, or the
+// popup dismissed. Empty when `open` shows none.
 inline QString popupThen(const std::function<void()> &open, const QString &choose = {})
 {
     QStringList seen;
-    QObject context; // no popup: the check goes with it
-    QTimer::singleShot(0, &context, [&] {
+    QTimer watch; // runs only in the popups' own event loops
+    watch.callOnTimeout([&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        for (QAction *a : menu ? menu->actions() : QList<QAction *>()) {
+        if (!menu)
+            return;
+        if (!seen.isEmpty())
+            seen << QStringLiteral("/");
+        for (QAction *a : menu->actions()) {
             const QString marks = QString(a->isChecked() ? "[x]" : "") + (a == menu->defaultAction() ? "*" : "");
             seen << (a->isSeparator() ? QStringLiteral("-") : marks + a->text());
             if (!choose.isEmpty() && a->text() == choose)
                 menu->setActiveAction(a);
         }
-        if (menu && menu->activeAction())
+        if (menu->activeAction())
             QTest::keyClick(menu, Qt::Key_Return);
-        else if (menu)
+        else
             menu->close();
     });
+    watch.start(0);
     open();
     return seen.join(u'|');
 }
